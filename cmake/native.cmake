@@ -1,0 +1,32 @@
+# The native build: the portable analysis under the sanitizers, its fuzzer
+# and its benchmark.
+find_package(GTest REQUIRED)
+find_package(benchmark REQUIRED)
+
+set(LUMORA_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+set(LUMORA_ANALYSIS_SOURCES src/analysis/magic_packet.cpp)
+
+add_library(lumora_analysis STATIC ${LUMORA_ANALYSIS_SOURCES})
+target_include_directories(lumora_analysis PUBLIC src)
+target_compile_options(lumora_analysis PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+
+add_library(lumora_analysis_sanitized STATIC ${LUMORA_ANALYSIS_SOURCES})
+target_include_directories(lumora_analysis_sanitized PUBLIC src)
+target_compile_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+target_link_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS})
+
+add_executable(analysis_test tests/magic_packet_test.cpp)
+target_link_libraries(analysis_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
+target_compile_options(analysis_test PRIVATE ${LUMORA_WARNINGS})
+add_test(NAME analysis_test COMMAND analysis_test)
+
+add_executable(analysis_bench bench/magic_packet_bench.cpp)
+target_link_libraries(analysis_bench PRIVATE lumora_analysis benchmark::benchmark)
+target_compile_options(analysis_bench PRIVATE ${LUMORA_WARNINGS})
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_executable(analysis_fuzz fuzz/magic_packet_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES})
+  target_include_directories(analysis_fuzz PRIVATE src)
+  target_compile_options(analysis_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
+  target_link_options(analysis_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+endif()

@@ -1,0 +1,27 @@
+// Wake-on-LAN magic-packet detection and the report text shown for each one.
+// Portable: no Windows header, so it also builds and is fuzzed natively.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+
+// Size of the receive buffer, the report buffer and the log's scratch buffer.
+constexpr int kReportBufferSize = 65536;
+
+// Offset of the first 0xFF of the first run of six 0xFF bytes in
+// datagram[from, length), or -1 when there is none. Never reads at or past
+// `length`.
+int FindSyncStream(const unsigned char* datagram, int from, int length);
+
+// Writes the report for one received IPv4 datagram (header included) into
+// `report`, a buffer of kReportBufferSize bytes, when the datagram is UDP and
+// its payload holds six 0xFF bytes in a row. Returns false, leaving `report`
+// unspecified, for anything else. The text is always NUL-terminated.
+bool FormatMagicPacketReport(char* report, const unsigned char* datagram, int length);
+
+// The same with the receive time given, so tests can pin the clock.
+bool FormatMagicPacketReportAt(char* report, const unsigned char* datagram, int length,
+                               const std::tm& received);
+
+// Thread-safe conversion of the current time to local broken-down time.
+std::tm LocalTimeNow();
