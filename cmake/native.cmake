@@ -30,3 +30,6 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   target_compile_options(analysis_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
   target_link_options(analysis_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
 endif()
+
+# The Linux command-line tool and its tests.
+include(cmake/linux.cmake OPTIONAL)
