@@ -12,9 +12,23 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 add_library(lumora STATIC
   src/analysis/magic_packet.cpp
+  src/capture/capture_worker.cpp
+  src/ui/dialog_proc.cpp
+  src/ui/log_text.cpp
+  src/ui/text_copy.cpp
+  src/ui/up_dialog.cpp
+  src/ui/worker_context.cpp
 )
-target_include_directories(lumora PUBLIC src)
+target_include_directories(lumora PUBLIC src res)
 target_compile_options(lumora PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+target_link_libraries(lumora PUBLIC ws2_32 comctl32 shell32)
+
+# The resources go into each program itself: a static library's resource
+# object would be dropped by the linker.
+set(LUMORA_RESOURCES ${CMAKE_SOURCE_DIR}/res/lumora.rc)
+set_property(SOURCE ${LUMORA_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
+  ${CMAKE_SOURCE_DIR}/res/lumora.ico ${CMAKE_SOURCE_DIR}/res/lumora-small.ico
+  ${CMAKE_SOURCE_DIR}/res/lumora.manifest ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/version.h)
 
 function(lumora_windows_test name)
   add_executable(${name} ${ARGN})
@@ -23,4 +37,7 @@ function(lumora_windows_test name)
   add_test(NAME ${name} COMMAND ${name})
 endfunction()
 
-lumora_windows_test(analysis_test tests/magic_packet_test.cpp)
+lumora_windows_test(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp)
+lumora_windows_test(dialog_test tests/dialog_template_test.cpp tests/worker_dialog_test.cpp
+  tests/gui_test_support.cpp ${LUMORA_RESOURCES})
+lumora_windows_test(capture_worker_test tests/capture_worker_test.cpp tests/gui_test_support.cpp ${LUMORA_RESOURCES})

@@ -1,9 +1,10 @@
 #include "analysis/magic_packet.h"
 
+#include "packet_builder.h"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <cstdint>
 #include <cstring>
 #include <random>
 #include <regex>
@@ -12,37 +13,11 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-constexpr int kIpHeaderLength = 20;
-constexpr int kUdpHeaderLength = 8;
-constexpr int kPayloadOffset = kIpHeaderLength + kUdpHeaderLength;
-const unsigned char kMac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-
-Bytes MagicPayload(const Bytes& prefix = {}, const Bytes& password = {}) {
-    Bytes p = prefix;
-    p.insert(p.end(), 6, 0xFF);
-    for (int i = 0; i < 16; ++i) p.insert(p.end(), kMac, kMac + 6);
-    p.insert(p.end(), password.begin(), password.end());
-    return p;
-}
-
-// An IPv4 datagram as a raw socket delivers it: 20-byte header, UDP header, payload.
-Bytes Datagram(const Bytes& payload, int destPort = 9, int protocol = 17, int udpLength = -1) {
-    if (udpLength < 0) udpLength = kUdpHeaderLength + static_cast<int>(payload.size());
-    Bytes d(kPayloadOffset, 0);
-    d[0] = 0x45;
-    d[9] = static_cast<unsigned char>(protocol);
-    const unsigned char src[4] = {192, 168, 1, 20}, dst[4] = {192, 168, 1, 255};
-    std::memcpy(&d[12], src, 4);
-    std::memcpy(&d[16], dst, 4);
-    d[20] = 0xC3; d[21] = 0x50;  // source port 50000
-    d[22] = static_cast<unsigned char>(destPort >> 8); d[23] = static_cast<unsigned char>(destPort);
-    d[24] = static_cast<unsigned char>(udpLength >> 8); d[25] = static_cast<unsigned char>(udpLength);
-    d[26] = 0xAB; d[27] = 0xCD;  // checksum 43981
-    d.insert(d.end(), payload.begin(), payload.end());
-    return d;
-}
+using packet::Bytes;
+using packet::Datagram;
+using packet::Hex;
+using packet::MagicPayload;
+using packet::Section;
 
 std::tm FixedTime() {
     std::tm t{};
@@ -72,19 +47,7 @@ std::string Report(const Bytes& datagram) {
     return text;
 }
 
-std::string Section(const std::string& report, const std::string& heading) {
-    const auto at = report.find(heading);
-    if (at == std::string::npos) return "";
-    const auto end = report.find("\r\n", at + heading.size());
-    return report.substr(at + heading.size(), end - at - heading.size());
-}
-
 std::string MacLine(const std::string& report) { return Section(report, "MAC Address:\r\n\t"); }
-
-std::string Hex(unsigned char byte) {
-    const char digits[] = "0123456789ABCDEF";
-    return {digits[byte >> 4], digits[byte & 15]};
-}
 
 // A TAB and whole " XX" groups, as every dump row and password line is.
 bool IsHexRow(const std::string& line) {

@@ -1,0 +1,150 @@
+#include "ui/dialog_proc.h"
+
+#include <shellapi.h>
+
+#include <cstdlib>
+
+#include "resource.h"
+#include "ui/log_text.h"
+#include "ui/up_dialog.h"
+
+// The project's help host; the page name is the one the help pages have.
+const char kHelpPageUrl[] = "http://lumora.example.org/wakeonlan_troubleshoot.aspx";
+
+namespace {
+
+constexpr int kLogBufferSize = 65536;   // also the most the log shows
+constexpr int kScrollToEndLines = 5000;
+
+CUPDialog* DialogObject(HWND hwnd) {
+    return reinterpret_cast<CUPDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+// The title bar and the taskbar show Lumora's own icon, when the program has one.
+void SetDialogIcons(HWND hwnd) {
+    HINSTANCE module = GetModuleHandleA(nullptr);
+    HICON big = LoadIconA(module, MAKEINTRESOURCEA(IDI_LUMORA));
+    HICON small = LoadIconA(module, MAKEINTRESOURCEA(IDI_LUMORA_SMALL));
+    if (big != nullptr) SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (small != nullptr) SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+}
+
+void StartWorker(HWND hwnd, CUPDialog* dialog) {
+    dialog->ctx.hwndDialog = hwnd;
+    dialog->hThread = CreateThread(nullptr, 0, CUPDialog::WorkerThreadStart, &dialog->ctx, 0, nullptr);
+    if (dialog->hThread == nullptr) EndDialog(hwnd, kEndCancelled);
+}
+
+BOOL OnInitDialog(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    CUPDialog* dialog = reinterpret_cast<CUPDialog*>(lParam);
+    SendDlgItemMessageA(hwnd, IDC_LOG, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dialog->initialText));
+    SendMessageA(hwnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(dialog->title));
+    SetDialogIcons(hwnd);
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(dialog));
+    if (dialog->noWorker)
+        SendMessageA(hwnd, UPM_NO_WORKER, wParam, lParam);
+    else
+        StartWorker(hwnd, dialog);
+    return TRUE;  // the focus goes to the first tab stop, Cancel
+}
+
+void OpenHelpPage() {
+    // Minimized and without the focus, so the log stays in front.
+    ShellExecuteA(nullptr, "open", kHelpPageUrl, nullptr, nullptr, SW_SHOWMINNOACTIVE);
+}
+
+BOOL OnCommand(HWND hwnd, WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case IDCANCEL:
+        SendMessageA(hwnd, UPM_CANCEL, 0, 0);
+        return TRUE;
+    case IDHELP:
+        OpenHelpPage();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL OnSysCommand(HWND hwnd, WPARAM wParam) {
+    if (wParam != SC_CLOSE) return FALSE;
+    SendMessageA(hwnd, UPM_CANCEL, 0, 0);
+    return TRUE;
+}
+
+// Cancel and Finish: from here on the worker hands over nothing and posts
+// no completion.
+CUPDialog* RequestStop(HWND hwnd) {
+    CUPDialog* dialog = DialogObject(hwnd);
+    if (dialog != nullptr) dialog->ctx.cancelRequested = 1;
+    return dialog;
+}
+
+// A worker still running gets a grace period before the dialog ends.
+void EndAfterGrace(HWND hwnd, const CUPDialog* dialog, INT_PTR endCode) {
+    if (dialog != nullptr && dialog->ctx.running == 1) Sleep(kGracePeriodMs);
+    EndDialog(hwnd, endCode);
+}
+
+BOOL OnCancel(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+    const CUPDialog* dialog = RequestStop(hwnd);
+    SendMessageA(hwnd, UPM_CANCELLING, wParam, lParam);
+    EndAfterGrace(hwnd, dialog, kEndCancelled);
+    return TRUE;
+}
+
+BOOL OnFinish(HWND hwnd) {
+    EndAfterGrace(hwnd, RequestStop(hwnd), kEndFinished);
+    return TRUE;
+}
+
+// The whole log is rewritten with the new text at its end, then scrolled so
+// the end is in view, even if the user had scrolled up.
+BOOL OnAppendText(HWND hwnd, LPARAM lParam) {
+    const char* text = reinterpret_cast<const char*>(lParam);
+    HWND log = GetDlgItem(hwnd, IDC_LOG);
+    char* scratch = static_cast<char*>(std::malloc(kLogBufferSize));
+    if (text == nullptr || scratch == nullptr) {
+        std::free(scratch);
+        return TRUE;  // the report is skipped; the worker's send still returns
+    }
+    const LRESULT length = SendMessageA(log, WM_GETTEXT, kLogBufferSize, reinterpret_cast<LPARAM>(scratch));
+    scratch[length >= 0 && length < kLogBufferSize ? length : 0] = '\0';
+    AppendToLog(scratch, kLogBufferSize, text);
+    SendMessageA(log, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(scratch));
+    SendMessageA(log, EM_LINESCROLL, 0, kScrollToEndLines);
+    std::free(scratch);
+    return TRUE;
+}
+
+BOOL OnWorkerDone(HWND hwnd, WPARAM wParam) {
+    EndDialog(hwnd, static_cast<INT_PTR>(LOWORD(wParam)));
+    return TRUE;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK UPDialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(hwnd, wParam, lParam);
+    case WM_COMMAND:
+        return OnCommand(hwnd, wParam);
+    case WM_SYSCOMMAND:
+        return OnSysCommand(hwnd, wParam);
+    case UPM_WORKER_DONE:
+        return OnWorkerDone(hwnd, wParam);
+    case UPM_APPEND_TEXT:
+        return OnAppendText(hwnd, lParam);
+    case UPM_CANCEL:
+        return OnCancel(hwnd, wParam, lParam);
+    case UPM_FINISH:
+        return OnFinish(hwnd);
+    case UPM_CANCELLING:
+    case UPM_RESERVED:
+    case UPM_NO_WORKER:
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
