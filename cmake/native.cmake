@@ -4,7 +4,7 @@ find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 
 set(LUMORA_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-set(LUMORA_ANALYSIS_SOURCES src/analysis/magic_packet.cpp)
+set(LUMORA_ANALYSIS_SOURCES src/analysis/magic_packet.cpp src/analysis/ethernet_wake.cpp)
 
 add_library(lumora_analysis STATIC ${LUMORA_ANALYSIS_SOURCES})
 target_include_directories(lumora_analysis PUBLIC src)
@@ -15,7 +15,7 @@ target_include_directories(lumora_analysis_sanitized PUBLIC src)
 target_compile_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 target_link_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS})
 
-add_executable(analysis_test tests/magic_packet_test.cpp)
+add_executable(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp src/ui/log_text.cpp)
 target_link_libraries(analysis_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
 target_compile_options(analysis_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME analysis_test COMMAND analysis_test)

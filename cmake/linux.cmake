@@ -1,0 +1,14 @@
+# The Linux command-line monitor's parts and their tests.
+add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp)
+target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
+target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
+add_test(NAME lumora_linux_test COMMAND lumora_linux_test)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_executable(ethernet_wake_fuzz fuzz/ethernet_wake_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES})
+  target_include_directories(ethernet_wake_fuzz PRIVATE src)
+  target_compile_options(ethernet_wake_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
+  target_link_options(ethernet_wake_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  # A short, bounded run on every test pass; scripts/test fuzzes the UDP side longer.
+  add_test(NAME ethernet_wake_fuzz COMMAND ethernet_wake_fuzz -runs=200000 -max_total_time=30 -max_len=65549)
+endif()

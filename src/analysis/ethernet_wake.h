@@ -1,0 +1,20 @@
+// Wake-on-LAN magic packets sent as raw Ethernet frames of EtherType 0x0842
+// and their report, in the shape of the UDP one. Portable, like the rest of
+// src/analysis.
+#pragma once
+
+#include <ctime>
+
+constexpr int kEthernetHeaderLength = 14;
+constexpr int kEtherTypeWake = 0x0842;
+
+// Writes the report for one received Ethernet frame (from the destination MAC
+// address on, without the frame check sequence) into `report`, a buffer of
+// kReportBufferSize bytes, when its EtherType is 0x0842 and its payload holds
+// six 0xFF bytes in a row. Returns false, leaving `report` unspecified, for
+// anything else. The text is always NUL-terminated.
+bool FormatEthernetWakeReport(char* report, const unsigned char* frame, int length);
+
+// The same with the receive time given, so tests can pin the clock.
+bool FormatEthernetWakeReportAt(char* report, const unsigned char* frame, int length,
+                                const std::tm& received);
