@@ -1,5 +1,28 @@
-# The Linux command-line monitor's parts and their tests.
-add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp)
+# lumora, the Linux command-line monitor, with its tests: the Ethernet wake
+# report and the frame handling under the sanitizers.
+set(LUMORA_LINUX_SOURCES
+  src/linux/capture_socket.cpp
+  src/linux/diagnostics.cpp
+  src/linux/frame_report.cpp
+  src/linux/main.cpp
+  src/linux/options.cpp
+  src/linux/report_output.cpp
+  src/linux/stop_signals.cpp
+)
+
+function(lumora_linux_program name analysis)
+  add_executable(${name} ${LUMORA_LINUX_SOURCES})
+  target_link_libraries(${name} PRIVATE ${analysis})
+  target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+  target_compile_definitions(${name} PRIVATE LUMORA_VERSION="${PROJECT_VERSION}")
+endfunction()
+
+# build/native/lumora, and the same under the sanitizers.
+lumora_linux_program(lumora lumora_analysis)
+lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
+
+add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp tests/linux/frame_report_test.cpp
+  src/linux/frame_report.cpp)
 target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME lumora_linux_test COMMAND lumora_linux_test)

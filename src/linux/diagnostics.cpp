@@ -1,0 +1,19 @@
+#include "linux/diagnostics.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+constexpr int kMessageSize = 512;
+}  // namespace
+
+// Formatted first and written in one call, so a message is never split by
+// other output.
+void PrintMessage(const char* format, ...) {
+    char message[kMessageSize];
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
+    std::fprintf(stderr, "lumora: %s\n", message);
+}
