@@ -1,5 +1,6 @@
 # lumora, the Linux command-line monitor, with its tests: the Ethernet wake
-# report and the frame handling under the sanitizers.
+# report and the frame handling under the sanitizers, and end-to-end runs in
+# network namespaces that the test script creates (root only).
 set(LUMORA_LINUX_SOURCES
   src/linux/capture_socket.cpp
   src/linux/diagnostics.cpp
@@ -17,7 +18,7 @@ function(lumora_linux_program name analysis)
   target_compile_definitions(${name} PRIVATE LUMORA_VERSION="${PROJECT_VERSION}")
 endfunction()
 
-# build/native/lumora, and the same under the sanitizers.
+# build/native/lumora, and the same under the sanitizers for the end-to-end test.
 lumora_linux_program(lumora lumora_analysis)
 lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
 
@@ -26,6 +27,19 @@ add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp tests/linux/
 target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME lumora_linux_test COMMAND lumora_linux_test)
+
+# Sends the test traffic from inside a test namespace.
+add_executable(wake_sender tests/linux/wake_sender.cpp)
+target_compile_options(wake_sender PRIVATE ${LUMORA_WARNINGS})
+
+set(LUMORA_CAPTURE_TEST ${CMAKE_SOURCE_DIR}/tests/linux/capture_test.sh)
+foreach(group reports reports_sanitized every_interface flood errors)
+  add_test(NAME lumora_${group}
+    COMMAND ${LUMORA_CAPTURE_TEST} ${group} $<TARGET_FILE:lumora> $<TARGET_FILE:lumora_sanitized>
+            $<TARGET_FILE:wake_sender>)
+  # 77: not root, or no ip command; the script says which.
+  set_tests_properties(lumora_${group} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
+endforeach()
 
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_executable(ethernet_wake_fuzz fuzz/ethernet_wake_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES})
