@@ -12,6 +12,8 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 add_library(lumora STATIC
   src/analysis/magic_packet.cpp
+  src/app/failure_report.cpp
+  src/app/startup.cpp
   src/capture/capture_worker.cpp
   src/ui/dialog_proc.cpp
   src/ui/log_text.cpp
@@ -30,6 +32,11 @@ set_property(SOURCE ${LUMORA_RESOURCES} APPEND PROPERTY OBJECT_DEPENDS
   ${CMAKE_SOURCE_DIR}/res/lumora.ico ${CMAKE_SOURCE_DIR}/res/lumora-small.ico
   ${CMAKE_SOURCE_DIR}/res/lumora.manifest ${CMAKE_SOURCE_DIR}/res/resource.h ${CMAKE_SOURCE_DIR}/res/version.h)
 
+add_executable(Lumora WIN32 src/app/main.cpp ${LUMORA_RESOURCES})
+target_link_libraries(Lumora PRIVATE lumora)
+target_compile_options(Lumora PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+target_link_options(Lumora PRIVATE -s)
+
 function(lumora_windows_test name)
   add_executable(${name} ${ARGN})
   target_link_libraries(${name} PRIVATE lumora GTest::gtest_main)
@@ -41,3 +48,8 @@ lumora_windows_test(analysis_test tests/magic_packet_test.cpp tests/log_text_tes
 lumora_windows_test(dialog_test tests/dialog_template_test.cpp tests/worker_dialog_test.cpp
   tests/gui_test_support.cpp ${LUMORA_RESOURCES})
 lumora_windows_test(capture_worker_test tests/capture_worker_test.cpp tests/gui_test_support.cpp ${LUMORA_RESOURCES})
+lumora_windows_test(failure_report_test tests/failure_report_test.cpp tests/gui_test_support.cpp)
+lumora_windows_test(lumora_exe_test tests/lumora_exe_test.cpp tests/gui_test_support.cpp)
+target_link_libraries(lumora_exe_test PRIVATE version)
+add_dependencies(lumora_exe_test Lumora)
+lumora_windows_test(capture_e2e_test tests/capture_e2e_test.cpp tests/gui_test_support.cpp ${LUMORA_RESOURCES})

@@ -1,5 +1,6 @@
 #include "gui_test_support.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -55,6 +56,28 @@ std::string WindowText(HWND hwnd) {
     return text;
 }
 
+MessageBoxSeen ReadAndConfirmMessageBox(const char* caption) {
+    MessageBoxSeen box;
+    HWND hwnd = WaitForDialog(caption);
+    if (hwnd == nullptr) return box;
+    constexpr int kMessageTextId = 0xFFFF;  // the static control holding a box's text
+    box.seen = true;
+    box.caption = WindowText(hwnd);
+    box.text = WindowText(GetDlgItem(hwnd, kMessageTextId));
+    PostMessageA(GetDlgItem(hwnd, IDOK), BM_CLICK, 0, 0);
+    return box;
+}
+
+std::string SystemDescription(DWORD code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string description = length != 0 && text != nullptr ? std::string(text, length) : std::string();
+    if (text != nullptr) LocalFree(text);
+    return description;
+}
+
 bool PressKey(HWND dialog, WORD virtualKey) {
     return SendKeys(dialog, {Key(virtualKey, false), Key(virtualKey, true)});
 }
@@ -72,4 +95,42 @@ HWND FocusedControl(HWND window) {
     gui.cbSize = sizeof gui;
     if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui)) return nullptr;
     return gui.hwndFocus;
+}
+
+bool SaveWindowImage(HWND window, const char* path) {
+    RECT frame{};
+    if (!GetWindowRect(window, &frame)) return false;
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, frame.left, frame.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    const int stride = (width * 3 + 3) & ~3;
+    std::vector<char> pixels(static_cast<std::size_t>(stride) * height);
+    const bool copied = GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+                                  DIB_RGB_COLORS) == height;
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    if (!copied) return false;
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE* out = std::fopen(path, "wb");
+    if (out == nullptr) return false;
+    const bool written = std::fwrite(&file, sizeof file, 1, out) == 1 && std::fwrite(&info, sizeof info, 1, out) == 1 &&
+                         std::fwrite(pixels.data(), pixels.size(), 1, out) == 1;
+    return std::fclose(out) == 0 && written;
 }

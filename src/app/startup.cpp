@@ -1,0 +1,106 @@
+#include "app/startup.h"
+
+#include <mstcpip.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+#include "app/failure_report.h"
+#include "capture/capture_worker.h"
+#include "ui/up_dialog.h"
+#include "version.h"
+
+const char kLumoraCaption[] = "Lumora v" LUMORA_VERSION_SHORT;
+const char kLumoraInitialText[] =
+    "A tool to troubleshoot Wake-on-LAN. Leave it open while you send the magic packet.\r\n"
+    "Sniffing is started!\r\n";
+
+namespace {
+
+constexpr WORD kWinsockVersion = MAKEWORD(2, 2);
+constexpr int kHostNameSize = 100;
+constexpr DWORD kReceiveAllOn = RCVALL_ON;
+constexpr int kExitNormal = 0;
+constexpr int kExitSetupFailed = 1;
+
+}  // namespace
+
+bool StartWinsock(WORD version) {
+    WSADATA wsa;
+    const int result = WSAStartup(version, &wsa);
+    if (result == 0) return true;
+    // WSAStartup returns its error rather than setting the last error.
+    SetLastError(static_cast<DWORD>(result));
+    ReportFailure("WSAStartup()");
+    return false;
+}
+
+namespace {
+
+// The first IPv4 address the host's own name resolves to, port 0.
+bool FirstHostAddress(sockaddr_in* address) {
+    char hostName[kHostNameSize];
+    if (gethostname(hostName, sizeof hostName) == SOCKET_ERROR) {
+        ReportFailure("gethostname()");
+        return false;
+    }
+    const hostent* host = gethostbyname(hostName);
+    if (host == nullptr) return false;  // an unresolvable name ends start-up silently
+    if (host->h_addr_list == nullptr || host->h_addr_list[0] == nullptr ||
+        host->h_length != static_cast<int>(sizeof address->sin_addr)) {
+        // The name resolves, but to no address to listen on: say so.
+        SetLastError(WSANO_DATA);
+        ReportFailure("gethostbyname()");
+        return false;
+    }
+    std::memset(address, 0, sizeof *address);
+    address->sin_family = AF_INET;
+    address->sin_port = 0;
+    std::memcpy(&address->sin_addr, host->h_addr_list[0], sizeof address->sin_addr);
+    return true;
+}
+
+bool SwitchOnReceiveAll(SOCKET capture) {
+    DWORD value = kReceiveAllOn;
+    DWORD returned = 0;
+    if (WSAIoctl(capture, SIO_RCVALL, &value, sizeof value, nullptr, 0, &returned, nullptr, nullptr) != SOCKET_ERROR)
+        return true;
+    ReportFailure("WSAIoctl()");
+    return false;
+}
+
+}  // namespace
+
+bool OpenCaptureSocket(const CaptureSocketSetup& setup, SOCKET* capture) {
+    if (!StartWinsock(kWinsockVersion)) return false;
+    *capture = socket(AF_INET, SOCK_RAW, setup.protocol);
+    if (*capture == INVALID_SOCKET) {
+        ReportFailure("socket()");
+        return false;
+    }
+    sockaddr_in address;
+    if (!FirstHostAddress(&address)) return false;
+    if (bind(*capture, reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR) {
+        ReportFailure("bind()");
+        return false;
+    }
+    return !setup.receiveAll || SwitchOnReceiveAll(*capture);
+}
+
+INT_PTR RunCaptureDialog(SOCKET* capture) {
+    CUPDialog dialog(nullptr, CaptureWorker, capture, kLumoraCaption, 0, kLumoraInitialText);
+    const INT_PTR endCode = dialog.DoModal();
+    if (endCode == kEndFinished) {
+        // The worker has ended, or is released from its receive by the close.
+        closesocket(*capture);
+        WSACleanup();
+    }
+    return endCode;  // the dialog object stops what is left of the worker
+}
+
+int RunLumora(const CaptureSocketSetup& setup) {
+    SOCKET capture = INVALID_SOCKET;
+    if (!OpenCaptureSocket(setup, &capture)) return kExitSetupFailed;
+    RunCaptureDialog(&capture);
+    return kExitNormal;
+}
