@@ -25,6 +25,7 @@ lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
 add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp tests/linux/frame_report_test.cpp
   src/linux/frame_report.cpp)
 target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
+target_include_directories(lumora_linux_test PRIVATE tests)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME lumora_linux_test COMMAND lumora_linux_test)
 

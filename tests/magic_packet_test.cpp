@@ -18,26 +18,10 @@ using packet::Hex;
 using packet::MagicPayload;
 using packet::Section;
 
-std::tm FixedTime() {
-    std::tm t{};
-    t.tm_year = 2026 - 1900; t.tm_mon = 2; t.tm_mday = 7;
-    t.tm_hour = 21; t.tm_min = 5; t.tm_sec = 3;
-    return t;
-}
+using packet::FixedTime;
 
-// Formats from an exact-size heap copy, so the sanitizers see any read past
-// the datagram and any write past the 65,536-byte report buffer.
 bool Format(const Bytes& datagram, std::string* text) {
-    std::vector<unsigned char> copy(datagram.begin(), datagram.end());
-    std::vector<char> report(kReportBufferSize, 'x');
-    const bool reported = FormatMagicPacketReportAt(report.data(), copy.empty() ? nullptr : copy.data(),
-                                                    static_cast<int>(copy.size()), FixedTime());
-    if (reported) {
-        const void* end = std::memchr(report.data(), '\0', report.size());
-        EXPECT_NE(end, nullptr) << "report not terminated within the buffer";
-        if (end != nullptr) text->assign(report.data(), static_cast<std::size_t>(static_cast<const char*>(end) - report.data()));
-    }
-    return reported;
+    return packet::FormatCopy(FormatMagicPacketReportAt, datagram, text);
 }
 
 std::string Report(const Bytes& datagram) {

@@ -2,9 +2,14 @@
 // IPv4 datagram images as a raw socket delivers them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
+
+#include "analysis/magic_packet.h"
 
 namespace packet {
 
@@ -67,6 +72,33 @@ inline std::vector<std::string> SplitReports(const std::string& log) {
         at = next;
     }
     return reports;
+}
+
+// A receive time that pins the report's time line: 03/07/26 21:05:03.
+inline std::tm FixedTime() {
+    std::tm t{};
+    t.tm_year = 2026 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 7;
+    t.tm_hour = 21;
+    t.tm_min = 5;
+    t.tm_sec = 3;
+    return t;
+}
+
+using Formatter = bool (*)(char* report, const unsigned char* bytes, int length, const std::tm& received);
+
+// Formats from an exact-size heap copy, so the sanitizers see any read past
+// the packet and any write past the 65,536-byte report buffer.
+inline bool FormatCopy(Formatter format, const Bytes& bytes, std::string* text) {
+    Bytes copy(bytes);
+    std::vector<char> report(kReportBufferSize, 'x');
+    if (!format(report.data(), copy.empty() ? nullptr : copy.data(), static_cast<int>(copy.size()), FixedTime()))
+        return false;
+    const void* end = std::memchr(report.data(), '\0', report.size());
+    EXPECT_NE(end, nullptr) << "report not terminated within the buffer";
+    if (end != nullptr) text->assign(report.data(), static_cast<std::size_t>(static_cast<const char*>(end) - report.data()));
+    return true;
 }
 
 }  // namespace packet

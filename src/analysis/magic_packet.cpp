@@ -39,42 +39,6 @@ void AppendUdpHeader(ReportWriter& w, const unsigned char* datagram, int udp) {
     AppendFormat(w, "\t|-UDP Checksum\t:\t%d\r\n", ReadWord(datagram + udp + kUdpChecksumOffset));
 }
 
-}  // namespace
-
-int FindSyncStream(const unsigned char* datagram, int from, int length) {
-    using report_writer::kSyncByte;
-    using report_writer::kSyncLength;
-    int start = from < 0 ? 0 : from;
-    // Invariant: no window that begins before `start` is all 0xFF. A window
-    // can only begin at a 0xFF, so memchr skips the rest at full speed.
-    while (start <= length - kSyncLength) {
-        const void* hit = std::memchr(datagram + start, kSyncByte, static_cast<std::size_t>(length - start));
-        if (hit == nullptr) return -1;
-        const int first = static_cast<int>(static_cast<const unsigned char*>(hit) - datagram);
-        if (first > length - kSyncLength) return -1;
-        int end = first + 1;
-        while (end < first + kSyncLength && datagram[end] == kSyncByte) ++end;
-        if (end == first + kSyncLength) return first;
-        start = end + 1;  // datagram[end] is not 0xFF and lies in every window up to it
-    }
-    return -1;
-}
-
-std::tm LocalTimeNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &now);
-#else
-    localtime_r(&now, &local);
-#endif
-    return local;
-}
-
-namespace {
-
-using namespace report_writer;
-
 // Where the pieces of a recognised magic packet lie in the datagram.
 struct MagicPacketLayout {
     int udp;       // UDP header
@@ -113,6 +77,34 @@ void WriteReport(char* report, const unsigned char* datagram, int length, const 
 }
 
 }  // namespace
+
+int FindSyncStream(const unsigned char* datagram, int from, int length) {
+    int start = from < 0 ? 0 : from;
+    // Invariant: no window that begins before `start` is all 0xFF. A window
+    // can only begin at a 0xFF, so memchr skips the rest at full speed.
+    while (start <= length - kSyncLength) {
+        const void* hit = std::memchr(datagram + start, kSyncByte, static_cast<std::size_t>(length - start));
+        if (hit == nullptr) return -1;
+        const int first = static_cast<int>(static_cast<const unsigned char*>(hit) - datagram);
+        if (first > length - kSyncLength) return -1;
+        int end = first + 1;
+        while (end < first + kSyncLength && datagram[end] == kSyncByte) ++end;
+        if (end == first + kSyncLength) return first;
+        start = end + 1;  // datagram[end] is not 0xFF and lies in every window up to it
+    }
+    return -1;
+}
+
+std::tm LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    return local;
+}
 
 bool FormatMagicPacketReportAt(char* report, const unsigned char* datagram, int length,
                                const std::tm& received) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "analysis/magic_packet.h"
 #include "resource.h"
 #include "ui/log_text.h"
 #include "ui/up_dialog.h"
@@ -13,7 +14,6 @@ const char kHelpPageUrl[] = "http://lumora.example.org/wakeonlan_troubleshoot.as
 
 namespace {
 
-constexpr int kLogBufferSize = 65536;   // also the most the log shows
 constexpr int kScrollToEndLines = 5000;
 
 CUPDialog* DialogObject(HWND hwnd) {
@@ -103,14 +103,14 @@ BOOL OnFinish(HWND hwnd) {
 BOOL OnAppendText(HWND hwnd, LPARAM lParam) {
     const char* text = reinterpret_cast<const char*>(lParam);
     HWND log = GetDlgItem(hwnd, IDC_LOG);
-    char* scratch = static_cast<char*>(std::malloc(kLogBufferSize));
+    char* scratch = static_cast<char*>(std::malloc(kReportBufferSize));
     if (text == nullptr || scratch == nullptr) {
         std::free(scratch);
         return TRUE;  // the report is skipped; the worker's send still returns
     }
-    const LRESULT length = SendMessageA(log, WM_GETTEXT, kLogBufferSize, reinterpret_cast<LPARAM>(scratch));
-    scratch[length >= 0 && length < kLogBufferSize ? length : 0] = '\0';
-    AppendToLog(scratch, kLogBufferSize, text);
+    const LRESULT length = SendMessageA(log, WM_GETTEXT, kReportBufferSize, reinterpret_cast<LPARAM>(scratch));
+    scratch[length >= 0 && length < kReportBufferSize ? length : 0] = '\0';
+    AppendToLog(scratch, kReportBufferSize, text);
     SendMessageA(log, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(scratch));
     SendMessageA(log, EM_LINESCROLL, 0, kScrollToEndLines);
     std::free(scratch);

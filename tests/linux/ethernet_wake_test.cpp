@@ -1,5 +1,6 @@
 #include "analysis/ethernet_wake.h"
 #include "analysis/magic_packet.h"
+#include "packet_builder.h"
 
 #include <gtest/gtest.h>
 
@@ -9,20 +10,13 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using packet::Bytes;
+using packet::FixedTime;
+using packet::MagicPayload;
 
-const unsigned char kTarget[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 const Bytes kSender = {0x02, 0x4C, 0x55, 0x0A, 0xB0, 0x01};
 const Bytes kBroadcast(6, 0xFF);
 const std::string kCutNotice = "[Report cut here: this datagram is too large to show in full.]\r\n\r\n";
-
-Bytes MagicPayload(const Bytes& prefix = {}, const Bytes& password = {}) {
-    Bytes p = prefix;
-    p.insert(p.end(), 6, 0xFF);
-    for (int i = 0; i < 16; ++i) p.insert(p.end(), kTarget, kTarget + 6);
-    p.insert(p.end(), password.begin(), password.end());
-    return p;
-}
 
 Bytes Frame(const Bytes& payload, const Bytes& destination = kBroadcast, int etherType = 0x0842) {
     Bytes f = destination;
@@ -33,25 +27,8 @@ Bytes Frame(const Bytes& payload, const Bytes& destination = kBroadcast, int eth
     return f;
 }
 
-std::tm FixedTime() {
-    std::tm t{};
-    t.tm_year = 2026 - 1900; t.tm_mon = 2; t.tm_mday = 7;
-    t.tm_hour = 21; t.tm_min = 5; t.tm_sec = 3;
-    return t;
-}
-
-// Formats from an exact-size heap copy, so the sanitizers see any read past
-// the frame and any write past the 65,536-byte report buffer.
 bool Format(const Bytes& frame, std::string* text) {
-    Bytes copy(frame);
-    std::vector<char> report(kReportBufferSize, 'x');
-    if (!FormatEthernetWakeReportAt(report.data(), copy.empty() ? nullptr : copy.data(),
-                                    static_cast<int>(copy.size()), FixedTime()))
-        return false;
-    const void* end = std::memchr(report.data(), '\0', report.size());
-    EXPECT_NE(end, nullptr) << "report not terminated within the buffer";
-    if (end != nullptr) text->assign(report.data(), static_cast<std::size_t>(static_cast<const char*>(end) - report.data()));
-    return true;
+    return packet::FormatCopy(FormatEthernetWakeReportAt, frame, text);
 }
 
 std::string Report(const Bytes& frame) {
