@@ -9,7 +9,7 @@
 #include "ui/log_text.h"
 #include "ui/up_dialog.h"
 
-// The project's help host; the page name is the one the help pages have.
+// Help opens this troubleshooting page, on the project's own host.
 const char kHelpPageUrl[] = "http://lumora.example.org/wakeonlan_troubleshoot.aspx";
 
 namespace {
@@ -20,13 +20,18 @@ CUPDialog* DialogObject(HWND hwnd) {
     return reinterpret_cast<CUPDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
 }
 
+HICON LoadLumoraIcon(int id, int sizeMetric) {
+    const int size = GetSystemMetrics(sizeMetric);
+    return static_cast<HICON>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, LR_SHARED));
+}
+
 // The title bar and the taskbar show Lumora's own icon, when the program has one.
 void SetDialogIcons(HWND hwnd) {
-    HINSTANCE module = GetModuleHandleA(nullptr);
-    HICON big = LoadIconA(module, MAKEINTRESOURCEA(IDI_LUMORA));
-    HICON small = LoadIconA(module, MAKEINTRESOURCEA(IDI_LUMORA_SMALL));
-    if (big != nullptr) SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    if (small != nullptr) SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    HICON bigIcon = LoadLumoraIcon(IDI_LUMORA, SM_CXICON);
+    HICON smallIcon = LoadLumoraIcon(IDI_LUMORA_SMALL, SM_CXSMICON);
+    if (bigIcon != nullptr) SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    if (smallIcon != nullptr) SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
 }
 
 void StartWorker(HWND hwnd, CUPDialog* dialog) {
