@@ -17,18 +17,13 @@ using packet::Datagram;
 using packet::Hex;
 using packet::MagicPayload;
 using packet::Section;
-
 using packet::FixedTime;
 
 bool Format(const Bytes& datagram, std::string* text) {
     return packet::FormatCopy(FormatMagicPacketReportAt, datagram, text);
 }
 
-std::string Report(const Bytes& datagram) {
-    std::string text;
-    EXPECT_TRUE(Format(datagram, &text));
-    return text;
-}
+std::string Report(const Bytes& datagram) { return packet::ReportOf(FormatMagicPacketReportAt, datagram); }
 
 std::string MacLine(const std::string& report) { return Section(report, "MAC Address:\r\n\t"); }
 

@@ -101,4 +101,11 @@ inline bool FormatCopy(Formatter format, const Bytes& bytes, std::string* text) 
     return true;
 }
 
+// The report of a packet that must be reported.
+inline std::string ReportOf(Formatter format, const Bytes& bytes) {
+    std::string text;
+    EXPECT_TRUE(FormatCopy(format, bytes, &text));
+    return text;
+}
+
 }  // namespace packet

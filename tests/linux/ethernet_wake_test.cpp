@@ -13,6 +13,7 @@ namespace {
 using packet::Bytes;
 using packet::FixedTime;
 using packet::MagicPayload;
+using packet::Section;
 
 const Bytes kSender = {0x02, 0x4C, 0x55, 0x0A, 0xB0, 0x01};
 const Bytes kBroadcast(6, 0xFF);
@@ -31,18 +32,7 @@ bool Format(const Bytes& frame, std::string* text) {
     return packet::FormatCopy(FormatEthernetWakeReportAt, frame, text);
 }
 
-std::string Report(const Bytes& frame) {
-    std::string text;
-    EXPECT_TRUE(Format(frame, &text));
-    return text;
-}
-
-std::string Section(const std::string& report, const std::string& heading) {
-    const auto at = report.find(heading);
-    if (at == std::string::npos) return "<missing>";
-    const auto end = report.find("\r\n", at + heading.size());
-    return report.substr(at + heading.size(), end - at - heading.size());
-}
+std::string Report(const Bytes& frame) { return packet::ReportOf(FormatEthernetWakeReportAt, frame); }
 
 TEST(EthernetWakeReport, BroadcastFrameWithPasswordGivesTheFullTextByteForByte) {
     const std::string expected =
