@@ -15,7 +15,7 @@ function(lumora_linux_program name analysis)
   add_executable(${name} ${LUMORA_LINUX_SOURCES})
   target_link_libraries(${name} PRIVATE ${analysis})
   target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
-  target_compile_definitions(${name} PRIVATE LUMORA_VERSION="${PROJECT_VERSION}")
+  target_include_directories(${name} PRIVATE res)
 endfunction()
 
 # build/native/lumora, and the same under the sanitizers for the end-to-end test.

@@ -1,6 +1,7 @@
 #include "linux/options.h"
 
 #include "linux/diagnostics.h"
+#include "version.h"
 
 #include <getopt.h>
 
@@ -8,10 +9,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
-
-#ifndef LUMORA_VERSION
-#error "LUMORA_VERSION must be defined by the build"
-#endif
 
 namespace {
 
@@ -111,7 +108,7 @@ OptionsOutcome ParseOptions(int argc, char** argv, Options* options) {
                 std::fputs(kHelp, stdout);
                 return OptionsOutcome::kDone;
             case kVersionOption:
-                std::puts("lumora " LUMORA_VERSION);
+                std::puts("lumora " LUMORA_VERSION_DOTTED);
                 return OptionsOutcome::kDone;
             default:
                 return BadOption(argument, code);
