@@ -1,0 +1,25 @@
+# Cross-compiles Lumora for Windows with MinGW-w64 (posix thread model, which
+# GoogleTest's std::mutex needs) and runs the test programs under Wine.
+# LUMORA_WINDOWS_ARCH picks the target: i686 (32-bit, the product) or x86_64.
+if(NOT DEFINED LUMORA_WINDOWS_ARCH)
+  set(LUMORA_WINDOWS_ARCH i686)
+endif()
+if(LUMORA_WINDOWS_ARCH STREQUAL "i686")
+  set(lumora_wine_arch win32)
+elseif(LUMORA_WINDOWS_ARCH STREQUAL "x86_64")
+  set(lumora_wine_arch win64)
+else()
+  message(FATAL_ERROR "LUMORA_WINDOWS_ARCH is i686 or x86_64, not '${LUMORA_WINDOWS_ARCH}'")
+endif()
+set(lumora_triplet ${LUMORA_WINDOWS_ARCH}-w64-mingw32)
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR ${LUMORA_WINDOWS_ARCH})
+set(CMAKE_C_COMPILER ${lumora_triplet}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${lumora_triplet}-g++-posix)
+set(CMAKE_RC_COMPILER ${lumora_triplet}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${lumora_triplet})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# The Wine of the same width, in a prefix of its own (scripts/wine-env).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run ${lumora_wine_arch})
