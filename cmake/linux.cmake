@@ -1,19 +1,29 @@
 # lumora, the Linux command-line monitor, with its tests: the Ethernet wake
 # report and the frame handling under the sanitizers, and end-to-end runs in
 # network namespaces that the test script creates (root only).
+find_library(LUMORA_PCAP_LIBRARY pcap REQUIRED)  # Debian's libpcap-dev
+
+# The IPv6 report is lumora's alone: Lumora.exe listens to IPv4 only.
+set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp)
+target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
+target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
+
 set(LUMORA_LINUX_SOURCES
-  src/linux/capture_socket.cpp
+  src/linux/capture.cpp
+  src/linux/capture_filter.cpp
   src/linux/diagnostics.cpp
   src/linux/frame_report.cpp
   src/linux/main.cpp
   src/linux/options.cpp
+  src/linux/privileges.cpp
   src/linux/report_output.cpp
+  src/linux/standard_streams.cpp
   src/linux/stop_signals.cpp
 )
 
 function(lumora_linux_program name analysis)
   add_executable(${name} ${LUMORA_LINUX_SOURCES})
-  target_link_libraries(${name} PRIVATE ${analysis})
+  target_link_libraries(${name} PRIVATE ${analysis} ${LUMORA_PCAP_LIBRARY})
   target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
   target_include_directories(${name} PRIVATE res)
 endfunction()
@@ -23,9 +33,10 @@ lumora_linux_program(lumora lumora_analysis)
 lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
 
 add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp tests/linux/frame_report_test.cpp
-  src/linux/frame_report.cpp)
+  tests/linux/ipv6_wake_test.cpp tests/linux/options_test.cpp
+  src/linux/frame_report.cpp src/linux/options.cpp src/linux/diagnostics.cpp)
 target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
-target_include_directories(lumora_linux_test PRIVATE tests)
+target_include_directories(lumora_linux_test PRIVATE tests res)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME lumora_linux_test COMMAND lumora_linux_test)
 

@@ -108,4 +108,102 @@ inline std::string ReportOf(Formatter format, const Bytes& bytes) {
     return text;
 }
 
+constexpr int kEthernetHeaderLength = 14;
+constexpr unsigned char kTestSenderMac[6] = {0x02, 0x4C, 0x55, 0x0A, 0xB0, 0x01};
+
+// Six 0xFF, `copies` copies of kTestMac, then `after` (garbage, a password).
+inline Bytes MagicCopies(int copies, const Bytes& after = {}) {
+    Bytes p(6, 0xFF);
+    for (int i = 0; i < copies; ++i) p.insert(p.end(), kTestMac, kTestMac + 6);
+    p.insert(p.end(), after.begin(), after.end());
+    return p;
+}
+
+// An Ethernet header, broadcast from kTestSenderMac, and the payload: the
+// frame a packet socket delivers for a 0x0842 wake frame.
+inline Bytes EthernetFrame(const Bytes& payload, int etherType = 0x0842) {
+    Bytes f(6, 0xFF);
+    f.insert(f.end(), kTestSenderMac, kTestSenderMac + 6);
+    f.push_back(static_cast<unsigned char>(etherType >> 8));
+    f.push_back(static_cast<unsigned char>(etherType));
+    f.insert(f.end(), payload.begin(), payload.end());
+    return f;
+}
+
+constexpr unsigned char kTestSource6[16] = {0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05};
+constexpr unsigned char kAllNodes6[16] = {0xFF, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01};
+constexpr unsigned char kNextUdp = 17;
+
+inline Bytes Concat(Bytes first, const Bytes& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+// An IPv6 extension header of `units` 8-byte units, naming `next`.
+inline Bytes Ipv6Extension(unsigned char next, int units = 1) {
+    Bytes e(static_cast<std::size_t>(units) * 8, 0);
+    e[0] = next;
+    e[1] = static_cast<unsigned char>(units - 1);
+    return e;
+}
+
+// A fragment header; offset in 8-byte units, 0 for the first fragment.
+inline Bytes Ipv6Fragment(unsigned char next, int offset, bool more = true) {
+    const int word = (offset << 3) | (more ? 1 : 0);
+    return {next, 0, static_cast<unsigned char>(word >> 8), static_cast<unsigned char>(word), 0, 0, 0x12, 0x34};
+}
+
+// The fixed IPv6 header (first header `next`), the extension headers, then a
+// UDP header from port 50000 to `destPort` with checksum 43981 and the payload.
+inline Bytes Ipv6Datagram(const Bytes& payload, unsigned char next = kNextUdp, const Bytes& extensions = {},
+                          const unsigned char* destination = kAllNodes6, int destPort = 9) {
+    const int udpLength = kUdpHeaderLength + static_cast<int>(payload.size());
+    const int payloadLength = static_cast<int>(extensions.size()) + udpLength;
+    Bytes d = {0x60, 0, 0, 0, static_cast<unsigned char>(payloadLength >> 8),
+               static_cast<unsigned char>(payloadLength), next, 64};
+    d.insert(d.end(), kTestSource6, kTestSource6 + 16);
+    d.insert(d.end(), destination, destination + 16);
+    d.insert(d.end(), extensions.begin(), extensions.end());
+    const Bytes udp = {0xC3, 0x50, static_cast<unsigned char>(destPort >> 8), static_cast<unsigned char>(destPort),
+                       static_cast<unsigned char>(udpLength >> 8), static_cast<unsigned char>(udpLength), 0xAB, 0xCD};
+    d.insert(d.end(), udp.begin(), udp.end());
+    d.insert(d.end(), payload.begin(), payload.end());
+    return d;
+}
+
+// The frame with 802.1Q/802.1ad tags (TPIDs, VLAN 7 each) after its MAC addresses.
+inline Bytes Tagged(Bytes frame, const std::vector<int>& tpids) {
+    Bytes tags;
+    for (int tpid : tpids) tags.insert(tags.end(), {static_cast<unsigned char>(tpid >> 8), static_cast<unsigned char>(tpid), 0, 7});
+    frame.insert(frame.begin() + 12, tags.begin(), tags.end());
+    return frame;
+}
+
+// Linux cooked headers (v1: 16 bytes, v2: 20) before a packet of `protocol`,
+// sent by kTestSenderMac; packet type 0 host, 1 broadcast, 4 outgoing.
+inline Bytes CookedV1(const Bytes& packet, int protocol, int packetType = 1) {
+    Bytes f = {0, static_cast<unsigned char>(packetType), 0, 1, 0, 6};
+    f.insert(f.end(), kTestSenderMac, kTestSenderMac + 6);
+    f.insert(f.end(), {0, 0, static_cast<unsigned char>(protocol >> 8), static_cast<unsigned char>(protocol)});
+    f.insert(f.end(), packet.begin(), packet.end());
+    return f;
+}
+
+inline Bytes CookedV2(const Bytes& packet, int protocol, int packetType = 1) {
+    Bytes f = {static_cast<unsigned char>(protocol >> 8), static_cast<unsigned char>(protocol), 0, 0, 0, 0, 0, 2,
+               0, 1, static_cast<unsigned char>(packetType), 6};
+    f.insert(f.end(), kTestSenderMac, kTestSenderMac + 6);
+    f.insert(f.end(), {0, 0});
+    f.insert(f.end(), packet.begin(), packet.end());
+    return f;
+}
+
+// BSD loopback: the address family in four bytes, big- or little-endian.
+inline Bytes BsdLoopback(const Bytes& packet, unsigned family, bool bigEndian) {
+    Bytes f(4, 0);
+    f[bigEndian ? 3 : 0] = static_cast<unsigned char>(family);
+    f.insert(f.end(), packet.begin(), packet.end());
+    return f;
+}
+
 }  // namespace packet

@@ -12,56 +12,72 @@ using namespace report_writer;
 constexpr int kDestinationMacOffset = 0;
 constexpr int kSourceMacOffset = 6;
 constexpr int kEtherTypeOffset = 12;
+constexpr int kVlanTagLength = 4;  // TCI, then the next EtherType
+constexpr int kMaxVlanTags = 2;
+constexpr int kVlanTypes[] = {0x8100, 0x88A8, 0x9100};
+
+bool IsVlanTag(int etherType) {
+    for (const int tag : kVlanTypes)
+        if (etherType == tag) return true;
+    return false;
+}
 
 void AppendHardwareAddressLine(ReportWriter& w, const char* format, const unsigned char* at) {
     char address[sizeof "FF:FF:FF:FF:FF:FF"];
-    std::snprintf(address, sizeof address, "%02X:%02X:%02X:%02X:%02X:%02X", at[0], at[1], at[2], at[3], at[4],
-                  at[5]);
+    if (at == nullptr)
+        std::snprintf(address, sizeof address, "--:--:--:--:--:--");
+    else
+        std::snprintf(address, sizeof address, "%02X:%02X:%02X:%02X:%02X:%02X", at[0], at[1], at[2], at[3],
+                      at[4], at[5]);
     AppendFormat(w, format, address);
 }
 
-void AppendEthernetHeader(ReportWriter& w, const unsigned char* frame) {
+void AppendEthernetHeader(ReportWriter& w, const WakeFrame& frame) {
     Append(w, "Ethernet Header:\r\n");
-    AppendHardwareAddressLine(w, "\t|-Source MAC\t:\t%s\r\n", frame + kSourceMacOffset);
-    AppendHardwareAddressLine(w, "\t|-Destination MAC\t:\t%s\r\n", frame + kDestinationMacOffset);
-    AppendFormat(w, "\t|-EtherType\t:\t0x%04X\r\n", ReadWord(frame + kEtherTypeOffset));
+    AppendHardwareAddressLine(w, "\t|-Source MAC\t:\t%s\r\n", frame.source);
+    AppendHardwareAddressLine(w, "\t|-Destination MAC\t:\t%s\r\n", frame.destination);
+    AppendFormat(w, "\t|-EtherType\t:\t0x%04X\r\n", kEtherTypeWake);
 }
 
-// The offset of the sync stream in the frame's payload, or -1 when the frame
-// is no wake frame.
-int LocateSync(const unsigned char* frame, int length) {
-    if (frame == nullptr || length < kEthernetHeaderLength) return -1;
-    if (ReadWord(frame + kEtherTypeOffset) != kEtherTypeWake) return -1;
-    return FindSyncStream(frame, kEthernetHeaderLength, length);
+// The payload of a 0x0842 frame, behind its VLAN tags; false for any other frame.
+bool ParseEthernetFrame(const unsigned char* frame, int length, WakeFrame* wake) {
+    if (frame == nullptr || length < kEthernetHeaderLength) return false;
+    int typeOffset = kEtherTypeOffset;
+    for (int tags = 0; tags < kMaxVlanTags && IsVlanTag(ReadWord(frame + typeOffset)); ++tags) {
+        if (typeOffset + 2 + kVlanTagLength > length) return false;
+        typeOffset += kVlanTagLength;
+    }
+    if (ReadWord(frame + typeOffset) != kEtherTypeWake) return false;
+    const int payload = typeOffset + 2;
+    *wake = WakeFrame{frame + kDestinationMacOffset, frame + kSourceMacOffset, frame + payload, length - payload};
+    return true;
 }
 
 // Ethernet has no length field: the payload is everything after the header.
-void WriteReport(char* report, const unsigned char* frame, int length, int sync, const std::tm& received) {
-    const MagicLayout at = LayoutAfterSync(sync);
-    const int payload = length - kEthernetHeaderLength;
-    ReportWriter w{report, 0, false};
-    Append(w, kBanner);
-    AppendTimeReceived(w, received);
-    AppendEthernetHeader(w, frame);
-    AppendMacLine(w, frame, at.mac, length);
-    AppendPassword(w, frame, at.password, length);
-    AppendRawData(w, frame + kEthernetHeaderLength, payload, payload);
-    report[w.length] = '\0';
+bool WriteWakeReport(char* report, const WakeFrame& frame, const std::tm& received) {
+    if (report == nullptr || frame.payload == nullptr) return false;
+    const int sync = FindSyncStream(frame.payload, 0, frame.length);
+    if (sync < 0) return false;
+    const MagicReportBody body{frame.payload, frame.length, sync, frame.payload, frame.length, frame.length};
+    WriteMagicReport(report, body, received, [&](ReportWriter& w) { AppendEthernetHeader(w, frame); });
+    return true;
 }
 
 }  // namespace
 
+bool FormatWakeFrameReportAt(char* report, const WakeFrame& frame, const std::tm& received) {
+    return WriteWakeReport(report, frame, received);
+}
+
 bool FormatEthernetWakeReportAt(char* report, const unsigned char* frame, int length, const std::tm& received) {
-    const int sync = LocateSync(frame, length);
-    if (report == nullptr || sync < 0) return false;
-    WriteReport(report, frame, length, sync, received);
-    return true;
+    WakeFrame wake{};
+    return ParseEthernetFrame(frame, length, &wake) && WriteWakeReport(report, wake, received);
 }
 
 bool FormatEthernetWakeReport(char* report, const unsigned char* frame, int length) {
-    const int sync = LocateSync(frame, length);
-    if (report == nullptr || sync < 0) return false;
+    WakeFrame wake{};
+    if (report == nullptr || !ParseEthernetFrame(frame, length, &wake)) return false;
+    if (FindSyncStream(wake.payload, 0, wake.length) < 0) return false;
     // The clock is read only for frames that are reported.
-    WriteReport(report, frame, length, sync, LocalTimeNow());
-    return true;
+    return WriteWakeReport(report, wake, LocalTimeNow());
 }

@@ -17,34 +17,15 @@ constexpr int kIhlMask = 0x0F;
 constexpr int kBytesPerIhlWord = 4;
 constexpr unsigned char kProtocolUdp = 17;
 
-constexpr int kUdpSourcePortOffset = 0;
-constexpr int kUdpDestinationPortOffset = 2;
-constexpr int kUdpLengthOffset = 4;
-constexpr int kUdpChecksumOffset = 6;
-constexpr int kUdpHeaderLength = 8;
-
-void AppendAddressLine(ReportWriter& w, const char* format, const unsigned char* at) {
-    char address[sizeof "255.255.255.255"];
-    std::snprintf(address, sizeof address, "%u.%u.%u.%u", at[0], at[1], at[2], at[3]);
-    AppendFormat(w, format, address);
-}
-
-void AppendUdpHeader(ReportWriter& w, const unsigned char* datagram, int udp) {
-    Append(w, "UDP Header:\r\n");
-    AppendAddressLine(w, "\t|-Source IP\t:\t%s\r\n", datagram + kIpSourceOffset);
-    AppendAddressLine(w, "\t|-Destination IP\t:\t%s\r\n", datagram + kIpDestinationOffset);
-    AppendFormat(w, "\t|-Source Port\t:\t%d\r\n", ReadWord(datagram + udp + kUdpSourcePortOffset));
-    AppendFormat(w, "\t|-Destination Port\t:\t%d\r\n", ReadWord(datagram + udp + kUdpDestinationPortOffset));
-    AppendFormat(w, "\t|-UDP Length\t:\t%d\r\n", ReadWord(datagram + udp + kUdpLengthOffset));
-    AppendFormat(w, "\t|-UDP Checksum\t:\t%d\r\n", ReadWord(datagram + udp + kUdpChecksumOffset));
+void FormatAddress(const unsigned char* at, char* text, std::size_t size) {
+    std::snprintf(text, size, "%u.%u.%u.%u", at[0], at[1], at[2], at[3]);
 }
 
 // Where the pieces of a recognised magic packet lie in the datagram.
 struct MagicPacketLayout {
-    int udp;       // UDP header
-    int payload;   // first payload byte
-    int mac;       // first target MAC byte, right after the stream
-    int password;  // first byte after the sixteen repetitions
+    int udp;      // UDP header
+    int payload;  // first payload byte
+    int sync;     // first byte of the sync stream
 };
 
 bool LocateMagicPacket(const unsigned char* datagram, int length, MagicPacketLayout* layout) {
@@ -55,25 +36,17 @@ bool LocateMagicPacket(const unsigned char* datagram, int length, MagicPacketLay
     if (datagram[kIpProtocolOffset] != kProtocolUdp) return false;
     layout->udp = (datagram[0] & kIhlMask) * kBytesPerIhlWord;
     layout->payload = layout->udp + kUdpHeaderLength;
-    const int sync = FindSyncStream(datagram, layout->payload, length);
-    if (sync < 0) return false;
-    const MagicLayout magic = LayoutAfterSync(sync);
-    layout->mac = magic.mac;
-    layout->password = magic.password;
-    return true;
+    layout->sync = FindSyncStream(datagram, layout->payload, length);
+    return layout->sync >= 0;
 }
 
 void WriteReport(char* report, const unsigned char* datagram, int length, const MagicPacketLayout& at,
                  const std::tm& received) {
-    ReportWriter w{report, 0, false};
-    Append(w, kBanner);
-    AppendTimeReceived(w, received);
-    AppendUdpHeader(w, datagram, at.udp);
-    AppendMacLine(w, datagram, at.mac, length);
-    AppendPassword(w, datagram, at.password, length);
-    const int claimed = ReadWord(datagram + at.udp + kUdpLengthOffset) - kUdpHeaderLength;
-    AppendRawData(w, datagram + at.payload, claimed, length - at.payload);
-    report[w.length] = '\0';
+    char source[sizeof "255.255.255.255"];
+    char destination[sizeof "255.255.255.255"];
+    FormatAddress(datagram + kIpSourceOffset, source, sizeof source);
+    FormatAddress(datagram + kIpDestinationOffset, destination, sizeof destination);
+    WriteUdpMagicReport(report, datagram, length, at.udp, at.sync, source, destination, received);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
-// The pieces every magic-packet report is written from, shared by the UDP
-// and the raw Ethernet report. Internal to src/analysis. Header-only, so
-// each build that compiles magic_packet.cpp needs no other source for it.
+// The pieces every magic-packet report is written from, and the one skeleton
+// that puts them in order, shared by the IPv4, IPv6 and raw Ethernet reports.
+// Internal to src/analysis. Header-only, so each build that compiles
+// magic_packet.cpp needs no other source for it.
 #pragma once
 
 #include "analysis/magic_packet.h"
@@ -156,6 +157,63 @@ struct MagicLayout {
 inline MagicLayout LayoutAfterSync(int sync) {
     const int mac = sync + kSyncLength;
     return MagicLayout{mac, mac + kMacLength * kMacRepetitions};
+}
+
+inline constexpr int kUdpSourcePortOffset = 0;
+inline constexpr int kUdpDestinationPortOffset = 2;
+inline constexpr int kUdpLengthOffset = 4;
+inline constexpr int kUdpChecksumOffset = 6;
+inline constexpr int kUdpHeaderLength = 8;
+
+// The UDP header section; the addresses come as text, since IPv4 and IPv6
+// print them differently.
+inline void AppendUdpHeader(ReportWriter& w, const char* source, const char* destination,
+                            const unsigned char* udp) {
+    Append(w, "UDP Header:\r\n");
+    AppendFormat(w, "\t|-Source IP\t:\t%s\r\n", source);
+    AppendFormat(w, "\t|-Destination IP\t:\t%s\r\n", destination);
+    AppendFormat(w, "\t|-Source Port\t:\t%d\r\n", ReadWord(udp + kUdpSourcePortOffset));
+    AppendFormat(w, "\t|-Destination Port\t:\t%d\r\n", ReadWord(udp + kUdpDestinationPortOffset));
+    AppendFormat(w, "\t|-UDP Length\t:\t%d\r\n", ReadWord(udp + kUdpLengthOffset));
+    AppendFormat(w, "\t|-UDP Checksum\t:\t%d\r\n", ReadWord(udp + kUdpChecksumOffset));
+}
+
+// What a report shows below its header section. The MAC and password
+// positions count from `packet`; the dump covers the payload.
+struct MagicReportBody {
+    const unsigned char* packet;
+    int length;  // bytes received from `packet` on
+    int sync;    // offset of the sync stream in `packet`
+    const unsigned char* payload;
+    int claimed;   // payload bytes the packet says it carries
+    int received;  // payload bytes that arrived
+};
+
+// The one report skeleton: banner, time, the caller's header section, MAC,
+// password and dump. The text is always terminated.
+template <typename HeaderSection>
+void WriteMagicReport(char* report, const MagicReportBody& body, const std::tm& received,
+                      HeaderSection appendHeader) {
+    const MagicLayout at = LayoutAfterSync(body.sync);
+    ReportWriter w{report, 0, false};
+    Append(w, kBanner);
+    AppendTimeReceived(w, received);
+    appendHeader(w);
+    AppendMacLine(w, body.packet, at.mac, body.length);
+    AppendPassword(w, body.packet, at.password, body.length);
+    AppendRawData(w, body.payload, body.claimed, body.received);
+    report[w.length] = '\0';
+}
+
+// The report of a UDP magic packet, over IPv4 or IPv6: `udp` is the UDP
+// header's offset in the datagram, `sync` the stream's.
+inline void WriteUdpMagicReport(char* report, const unsigned char* datagram, int length, int udp, int sync,
+                                const char* source, const char* destination, const std::tm& received) {
+    const int payload = udp + kUdpHeaderLength;
+    const int claimed = ReadWord(datagram + udp + kUdpLengthOffset) - kUdpHeaderLength;
+    const MagicReportBody body{datagram, length, sync, datagram + payload, claimed, length - payload};
+    WriteMagicReport(report, body, received,
+                     [&](ReportWriter& w) { AppendUdpHeader(w, source, destination, datagram + udp); });
 }
 
 }  // namespace report_writer

@@ -1,62 +1,218 @@
 #include "linux/frame_report.h"
 
 #include "analysis/ethernet_wake.h"
+#include "analysis/ipv6_wake.h"
 #include "analysis/magic_packet.h"
 
-#include <linux/if_ether.h>
-#include <linux/if_packet.h>
-#include <net/if_arp.h>
+#include <pcap/dlt.h>
+
+#include <cstdint>
 
 namespace {
 
-constexpr int kNoLinkHeader = 0;
-constexpr int kUnknownLinkHeader = -1;
+constexpr int kEtherTypeIpv4 = 0x0800;
+constexpr int kEtherTypeIpv6 = 0x86DD;
+constexpr int kNoEtherType = -1;
+constexpr int kVlanTypes[] = {0x8100, 0x88A8, 0x9100};
+constexpr int kVlanTagLength = 4;
+constexpr int kMaxVlanTags = 2;
+constexpr int kMacLength = 6;
+
+// Linux cooked headers: v1 is 16 bytes, v2 20.
+constexpr int kCookedV1Length = 16;
+constexpr int kCookedV1PacketType = 0;
+constexpr int kCookedV1AddressLength = 4;
+constexpr int kCookedV1Address = 6;
+constexpr int kCookedV1Protocol = 14;
+constexpr int kCookedV2Length = 20;
+constexpr int kCookedV2Protocol = 0;
+constexpr int kCookedV2PacketType = 10;
+constexpr int kCookedV2AddressLength = 11;
+constexpr int kCookedV2Address = 12;
+constexpr int kPacketBroadcast = 1;  // the kernel's PACKET_BROADCAST
+constexpr int kPacketOutgoing = 4;   // PACKET_OUTGOING
+const unsigned char kBroadcastMac[kMacLength] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// BSD loopback: a 4-byte address family, in the capturing host's byte order
+// (DLT_NULL) or in network order (DLT_LOOP).
+constexpr int kLoopbackHeaderLength = 4;
+constexpr std::uint32_t kSwappedFamilyMask = 0xFFFF0000;
+constexpr std::uint32_t kFamilyInet = 2;
+constexpr std::uint32_t kFamiliesInet6[] = {10, 24, 28, 30};  // Linux, Net/OpenBSD, FreeBSD, macOS
+
+constexpr int kIpVersionShift = 4;
+constexpr int kIpv4Version = 4;
+constexpr int kIpv6Version = 6;
 constexpr int kIpTotalLengthOffset = 2;
 constexpr int kIpMinHeaderLength = 20;
+constexpr int kIpv6PayloadLengthOffset = 4;
 
-// Where the network header starts in what a SOCK_RAW packet socket delivers.
-// Link types not listed are skipped rather than misread.
-int LinkHeaderLength(int hardwareType) {
-    switch (hardwareType) {
-        case ARPHRD_ETHER:
-        case ARPHRD_LOOPBACK:  // carries an Ethernet header of zeros
-            return kEthernetHeaderLength;
-        case ARPHRD_NONE:  // tun, WireGuard
-        case ARPHRD_RAWIP:
-        case ARPHRD_PPP:
-        case ARPHRD_TUNNEL:
-            return kNoLinkHeader;
+// What the link layer says about the packet it carries.
+struct LinkView {
+    int etherType = kNoEtherType;
+    int offset = 0;  // where the network header starts
+    bool hasMacs = false;  // a link that can carry 0x0842 frames
+    const unsigned char* destination = nullptr;
+    const unsigned char* source = nullptr;
+};
+
+int ReadWord(const unsigned char* at) { return (at[0] << 8) | at[1]; }
+
+bool IsVlanTag(int etherType) {
+    for (const int tag : kVlanTypes)
+        if (etherType == tag) return true;
+    return false;
+}
+
+// Steps over up to two VLAN tags, which libpcap puts back in the frame when
+// the kernel had taken them out. False when a tag is cut short.
+bool SkipVlanTags(const unsigned char* bytes, int length, LinkView* view) {
+    for (int tags = 0; tags < kMaxVlanTags && IsVlanTag(view->etherType); ++tags) {
+        if (view->offset + kVlanTagLength > length) return false;
+        view->etherType = ReadWord(bytes + view->offset + 2);
+        view->offset += kVlanTagLength;
+    }
+    return true;
+}
+
+bool ReadEthernet(const unsigned char* bytes, int length, LinkView* view) {
+    if (length < kEthernetHeaderLength) return false;
+    view->etherType = ReadWord(bytes + kEthernetHeaderLength - 2);
+    view->offset = kEthernetHeaderLength;
+    view->hasMacs = true;
+    view->destination = bytes;
+    view->source = bytes + kMacLength;
+    return SkipVlanTags(bytes, length, view);
+}
+
+// A cooked header records the sender's address and whether the frame was
+// broadcast, not the destination address.
+void ReadCookedAddresses(const unsigned char* bytes, int packetType, int addressLength, int address,
+                         LinkView* view) {
+    view->hasMacs = true;
+    view->source = addressLength == kMacLength ? bytes + address : nullptr;
+    view->destination = packetType == kPacketBroadcast ? kBroadcastMac : nullptr;
+}
+
+bool ReadCooked(const unsigned char* bytes, int length, bool version2, LinkView* view) {
+    const int header = version2 ? kCookedV2Length : kCookedV1Length;
+    if (length < header) return false;
+    const int packetType = version2 ? bytes[kCookedV2PacketType] : ReadWord(bytes + kCookedV1PacketType);
+    // What this machine sends is no wake-up for it.
+    if (packetType == kPacketOutgoing) return false;
+    const int addressLength =
+        version2 ? bytes[kCookedV2AddressLength] : ReadWord(bytes + kCookedV1AddressLength);
+    ReadCookedAddresses(bytes, packetType, addressLength, version2 ? kCookedV2Address : kCookedV1Address, view);
+    view->etherType = ReadWord(bytes + (version2 ? kCookedV2Protocol : kCookedV1Protocol));
+    view->offset = header;
+    return SkipVlanTags(bytes, length, view);
+}
+
+int EtherTypeOfVersion(int version) {
+    if (version == kIpv4Version) return kEtherTypeIpv4;
+    if (version == kIpv6Version) return kEtherTypeIpv6;
+    return kNoEtherType;
+}
+
+bool ReadRawIp(const unsigned char* bytes, int length, LinkView* view) {
+    if (length < 1) return false;
+    view->etherType = EtherTypeOfVersion(bytes[0] >> kIpVersionShift);
+    return true;
+}
+
+int EtherTypeOfFamily(std::uint32_t family) {
+    if (family == kFamilyInet) return kEtherTypeIpv4;
+    for (const std::uint32_t inet6 : kFamiliesInet6)
+        if (family == inet6) return kEtherTypeIpv6;
+    return kNoEtherType;
+}
+
+// Families are small numbers, so a value with high bits set is the other
+// byte order.
+bool ReadBsdLoopback(const unsigned char* bytes, int length, LinkView* view) {
+    if (length < kLoopbackHeaderLength) return false;
+    std::uint32_t family = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
+                           (std::uint32_t{bytes[2]} << 8) | bytes[3];
+    if ((family & kSwappedFamilyMask) != 0) family = __builtin_bswap32(family);
+    view->etherType = EtherTypeOfFamily(family);
+    view->offset = kLoopbackHeaderLength;
+    return true;
+}
+
+bool ReadLink(const CapturedFrame& frame, LinkView* view) {
+    switch (frame.linkType) {
+        case DLT_EN10MB:
+            return ReadEthernet(frame.bytes, frame.length, view);
+        case DLT_LINUX_SLL:
+            return ReadCooked(frame.bytes, frame.length, false, view);
+        case DLT_LINUX_SLL2:
+            return ReadCooked(frame.bytes, frame.length, true, view);
+        case DLT_RAW:
+        case DLT_IPV4:
+        case DLT_IPV6:
+            return ReadRawIp(frame.bytes, frame.length, view);
+        case DLT_NULL:
+        case DLT_LOOP:
+            return ReadBsdLoopback(frame.bytes, frame.length, view);
         default:
-            return kUnknownLinkHeader;
+            return false;
     }
 }
 
-bool HasEthernetHeader(int hardwareType) {
-    return LinkHeaderLength(hardwareType) == kEthernetHeaderLength;
-}
+// Ethernet pads short frames to 60 bytes and some captures keep a trailer:
+// the datagram ends where its own header says, as a raw socket would deliver it.
+int TrimTo(int declared, int received) { return (declared > 0 && declared < received) ? declared : received; }
 
-// Ethernet pads short frames to 60 bytes; the datagram ends where its IPv4
-// header says, as a Windows raw socket would deliver it.
-int DatagramLength(const unsigned char* datagram, int received) {
+int Ipv4Length(const unsigned char* datagram, int received) {
     if (received < kIpMinHeaderLength) return received;
-    const int total = (datagram[kIpTotalLengthOffset] << 8) | datagram[kIpTotalLengthOffset + 1];
-    return (total >= kIpMinHeaderLength && total < received) ? total : received;
+    const int total = ReadWord(datagram + kIpTotalLengthOffset);
+    return total >= kIpMinHeaderLength ? TrimTo(total, received) : received;
 }
 
-bool FormatIpv4Report(char* report, const unsigned char* frame, const FrameInfo& info) {
-    const int link = LinkHeaderLength(info.hardwareType);
-    if (link == kUnknownLinkHeader || info.length < link) return false;
-    const unsigned char* datagram = frame + link;
-    return FormatMagicPacketReport(report, datagram, DatagramLength(datagram, info.length - link));
+int Ipv6Length(const unsigned char* datagram, int received) {
+    if (received < kIpv6HeaderLength) return received;
+    const int payload = ReadWord(datagram + kIpv6PayloadLengthOffset);
+    return payload == 0 ? received : TrimTo(kIpv6HeaderLength + payload, received);  // 0: a jumbogram
+}
+
+bool FormatNetworkReport(char* report, const CapturedFrame& frame, const LinkView& view) {
+    const unsigned char* network = frame.bytes + view.offset;
+    const int received = frame.length - view.offset;
+    switch (view.etherType) {
+        case kEtherTypeIpv4:
+            return FormatMagicPacketReportAt(report, network, Ipv4Length(network, received), frame.received);
+        case kEtherTypeIpv6:
+            return FormatIpv6MagicPacketReportAt(report, network, Ipv6Length(network, received), frame.received);
+        case kEtherTypeWake:
+            return view.hasMacs && FormatWakeFrameReportAt(report, WakeFrame{view.destination, view.source,
+                                                                              network, received},
+                                                           frame.received);
+        default:
+            return false;
+    }
 }
 
 }  // namespace
 
-bool FormatFrameReport(char* report, const unsigned char* frame, const FrameInfo& info) {
-    // What this machine sends is no wake-up for it.
-    if (info.packetType == PACKET_OUTGOING) return false;
-    if (info.protocol == ETH_P_IP) return FormatIpv4Report(report, frame, info);
-    if (info.protocol == kEtherTypeWake && HasEthernetHeader(info.hardwareType))
-        return FormatEthernetWakeReport(report, frame, info.length);
-    return false;
+bool IsSupportedLinkType(int linkType) {
+    switch (linkType) {
+        case DLT_EN10MB:
+        case DLT_LINUX_SLL:
+        case DLT_LINUX_SLL2:
+        case DLT_RAW:
+        case DLT_IPV4:
+        case DLT_IPV6:
+        case DLT_NULL:
+        case DLT_LOOP:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool FormatFrameReport(char* report, const CapturedFrame& frame) {
+    if (frame.bytes == nullptr || frame.length <= 0) return false;
+    LinkView view;
+    if (!ReadLink(frame, &view) || view.offset > frame.length) return false;
+    return FormatNetworkReport(report, frame, view);
 }

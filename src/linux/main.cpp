@@ -1,82 +1,156 @@
 // lumora: prints a report for every Wake-on-LAN magic packet this Linux
-// machine receives, the same report the Windows program shows.
-#include "analysis/ethernet_wake.h"
+// machine receives, or a capture file holds, the same report the Windows
+// program shows.
 #include "analysis/magic_packet.h"
-#include "linux/capture_socket.h"
+#include "linux/capture.h"
 #include "linux/diagnostics.h"
 #include "linux/frame_report.h"
 #include "linux/options.h"
+#include "linux/privileges.h"
 #include "linux/report_output.h"
+#include "linux/standard_streams.h"
 #include "linux/stop_signals.h"
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <ctime>
 
 namespace {
 
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
 
-// A signal that lands just before poll() is seen at the latest this late.
-constexpr int kStopCheckMilliseconds = 200;
-
-// The largest IPv4 datagram behind an Ethernet header fits whole.
-constexpr int kFrameBufferSize = kEthernetHeaderLength + kReportBufferSize;
-
-// One of each per run: nothing is allocated per packet.
-unsigned char frameBuffer[kFrameBufferSize];
+// One per run: nothing is allocated per packet.
 char reportBuffer[kReportBufferSize];
 
-struct CaptureTotals {
+struct Session {
+    pcap_t* handle = nullptr;
+    pcap_dumper_t* frameFile = nullptr;
+    int linkType = 0;
+    long count = 0;
     long frames = 0;
     long reports = 0;
+    bool failed = false;
+    std::time_t second = -1;  // the capture second `local` holds
+    std::tm local{};
 };
 
-void AnnounceStart(const Options& options) {
-    if (options.interface == nullptr) {
-        PrintMessage("listening on every interface");
-        return;
+// Frames of one second share one conversion: a flood stays cheap.
+const std::tm& LocalTimeOf(Session* session, std::time_t seconds) {
+    if (seconds != session->second) {
+        session->second = seconds;
+        localtime_r(&seconds, &session->local);
     }
-    PrintMessage("listening on %s%s", options.interface, options.promiscuous ? " (promiscuous)" : "");
+    return session->local;
 }
 
-// Returns when the count is reached, a stop is requested or capture failed.
-bool Capture(int socket, long count, CaptureTotals* totals) {
-    while (!StopRequested()) {
-        FrameInfo info{};
-        const ReceiveStatus status = ReceiveFrame(socket, frameBuffer, kFrameBufferSize, &info);
-        if (status == ReceiveStatus::kError) return false;
-        if (status == ReceiveStatus::kNothing) {
-            if (!WaitForFrames(socket, kStopCheckMilliseconds)) return false;
-            continue;
+void Stop(Session* session, bool failed) {
+    session->failed = session->failed || failed;
+    pcap_breakloop(session->handle);
+}
+
+void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes) {
+    Session* session = reinterpret_cast<Session*>(user);
+    ++session->frames;
+    const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType,
+                              LocalTimeOf(session, header->ts.tv_sec)};
+    if (!FormatFrameReport(reportBuffer, frame)) return;
+    if (session->frameFile != nullptr && !WriteFrame(session->frameFile, header, bytes)) return Stop(session, true);
+    if (!PrintReport(reportBuffer)) return Stop(session, true);
+    if (++session->reports == session->count) Stop(session, false);
+}
+
+// Returns when the count is reached, a stop is requested, the file ended or
+// capture failed.
+void Capture(Session* session, const char* source) {
+    while (!StopRequested() && !session->failed) {
+        const int status = pcap_dispatch(session->handle, kEveryFrame, OnFrame,
+                                         reinterpret_cast<unsigned char*>(session));
+        if (status == PCAP_ERROR_BREAK) return;
+        if (status == PCAP_ERROR) {
+            PrintMessage("%s: %s", source, pcap_geterr(session->handle));
+            session->failed = true;
+            return;
         }
-        ++totals->frames;
-        if (!FormatFrameReport(reportBuffer, frameBuffer, info)) continue;
-        if (!PrintReport(reportBuffer)) return false;
-        if (++totals->reports == count) return true;
+        // A file hands over everything at once; 0 is its end.
+        if (status == 0 && pcap_file(session->handle) != nullptr) return;
     }
-    return true;
+}
+
+const char* SourceName(const Options& options) {
+    if (options.readFile != nullptr) return options.readFile;
+    return options.interface != nullptr ? options.interface : "every interface";
+}
+
+void AnnounceStart(const Options& options, int linkType) {
+    if (options.readFile != nullptr) {
+        PrintMessage("reading %s, link type %s", options.readFile, pcap_datalink_val_to_name(linkType));
+        return;
+    }
+    PrintMessage("listening on %s%s", SourceName(options), options.promiscuous ? " (promiscuous)" : "");
+}
+
+void AnnounceEnd(const Options& options, const Session& session) {
+    if (options.readFile != nullptr) {
+        PrintMessage("%ld frames read, %ld magic packets reported", session.frames, session.reports);
+        return;
+    }
+    PrintMessage("%ld frames captured, %ld magic packets reported, %u frames dropped by the kernel",
+                 session.frames, session.reports, KernelDrops(session.handle));
+}
+
+pcap_t* OpenSource(const Options& options) {
+    if (options.readFile != nullptr) return OpenCaptureFile(options.readFile);
+    return OpenLiveCapture(options.interface, options.promiscuous);
+}
+
+// Everything that needs privileges happens here, before they are dropped.
+int OpenSession(const Options& options, Session* session) {
+    Identity identity{};
+    if (!ResolveIdentity(options.user, &identity)) return kExitFailure;
+    session->handle = OpenSource(options);
+    if (session->handle == nullptr) return kExitFailure;
+    if (!CheckLinkType(session->handle, SourceName(options))) return kExitFailure;
+    const FilterStatus filter = InstallFilter(session->handle, options.expression);
+    if (filter != FilterStatus::kInstalled) return filter == FilterStatus::kBadExpression ? kExitUsage : kExitFailure;
+    if (options.writeFile != nullptr) {
+        session->frameFile = OpenFrameFile(session->handle, options.writeFile);
+        if (session->frameFile == nullptr) return kExitFailure;
+    }
+    if (!DropPrivileges(identity)) return kExitFailure;
+    session->linkType = pcap_datalink(session->handle);
+    session->count = options.count;
+    return kExitOk;
+}
+
+int Run(const Options& options) {
+    if (options.listInterfaces) return ListInterfaces() ? kExitOk : kExitFailure;
+    Session session;
+    const int opened = OpenSession(options, &session);
+    if (opened != kExitOk) return opened;
+    StopCaptureOnSignal(session.handle);
+    AnnounceStart(options, session.linkType);
+    Capture(&session, SourceName(options));
+    StopCaptureOnSignal(nullptr);
+    AnnounceEnd(options, session);
+    if (session.frameFile != nullptr) pcap_dump_close(session.frameFile);
+    pcap_close(session.handle);
+    return session.failed ? kExitFailure : kExitOk;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const StandardStreams streams = SecureStandardStreams();
+    if (streams == StandardStreams::kFailed) return kExitFailure;
+    if (streams == StandardStreams::kOutputClosed) {
+        PrintMessage("standard output is closed: nowhere to print the reports");
+        return kExitFailure;
+    }
+    if (!CatchStopSignals()) return kExitFailure;
     Options options;
     const OptionsOutcome outcome = ParseOptions(argc, argv, &options);
     if (outcome == OptionsOutcome::kDone) return kExitOk;
     if (outcome == OptionsOutcome::kBadUsage) return kExitUsage;
-
-    if (!CatchStopSignals()) return kExitFailure;
-    const int socket = OpenCaptureSocket(options.interface, options.promiscuous);
-    if (socket < 0) return kExitFailure;
-    AnnounceStart(options);
-
-    CaptureTotals totals;
-    const bool captured = Capture(socket, options.count, &totals);
-    PrintMessage("%ld frames captured, %ld magic packets reported, %ld frames dropped by the kernel", totals.frames,
-                 totals.reports, KernelDrops(socket));
-    close(socket);
-    return captured ? kExitOk : kExitFailure;
+    return Run(options);
 }

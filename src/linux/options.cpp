@@ -9,10 +9,13 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr int kDecimal = 10;
+constexpr char kEveryInterface[] = "any";
+constexpr char kStandardStream[] = "-";
 
 // Long options without a short form.
 enum LongOnly {
@@ -20,13 +23,17 @@ enum LongOnly {
     kVersionOption,
 };
 
-// '+': stop at the first non-option, so argv[optind] before each call is the
-// argument being read. ':': a missing value is told apart from a bad option.
-constexpr char kShortOptions[] = "+:i:c:h";
+// '+': stop at the first non-option, where the filter expression begins.
+// ':': a missing value is told apart from a bad option.
+constexpr char kShortOptions[] = "+:i:c:r:w:Z:Dh";
 
 const option kLongOptions[] = {
     {"interface", required_argument, nullptr, 'i'},
     {"count", required_argument, nullptr, 'c'},
+    {"read", required_argument, nullptr, 'r'},
+    {"write", required_argument, nullptr, 'w'},
+    {"user", required_argument, nullptr, 'Z'},
+    {"list-interfaces", no_argument, nullptr, 'D'},
     {"promisc", no_argument, nullptr, kPromiscOption},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersionOption},
@@ -34,85 +41,132 @@ const option kLongOptions[] = {
 };
 
 constexpr char kHelp[] =
-    "Usage: lumora [-i IFACE] [--promisc] [-c COUNT]\n"
+    "Usage: lumora [-i IFACE | -r FILE] [--promisc] [-c COUNT] [-w FILE] [-Z USER] [EXPRESSION]\n"
+    "       lumora -D\n"
     "Prints a report for every Wake-on-LAN magic packet this machine receives:\n"
-    "UDP datagrams on any port and raw Ethernet frames of EtherType 0x0842.\n"
+    "UDP datagrams over IPv4 and IPv6 on any port and raw Ethernet frames of\n"
+    "EtherType 0x0842.\n"
     "\n"
-    "  -i, --interface IFACE  watch only IFACE (default: every interface)\n"
+    "  -i, --interface IFACE  watch only IFACE (default, or 'any': every interface)\n"
     "      --promisc          put IFACE in promiscuous mode, to also see unicast\n"
     "                         frames for other hosts (on a mirrored port)\n"
+    "  -r, --read FILE        read a pcap or pcapng file ('-': standard input)\n"
+    "  -w, --write FILE       also write every reported frame to a pcap file\n"
     "  -c, --count COUNT      exit after COUNT reports\n"
+    "  -Z, --user USER        run as USER once capture is open (default as root:\n"
+    "                         nobody)\n"
+    "  -D, --list-interfaces  list the interfaces and exit\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
+    "  EXPRESSION             a libpcap filter, as tcpdump takes it, that every\n"
+    "                         reported frame must also match\n"
     "\n"
-    "Needs root or CAP_NET_RAW. Ctrl-C stops it.\n";
+    "Live capture needs root or CAP_NET_RAW. Ctrl-C stops it.\n";
 
+struct Parse {
+    bool help = false;
+    bool version = false;
+    bool failed = false;
+};
+
+// Digits only: no sign, no spaces, no base prefix.
 bool ParseCount(const char* text, long* count) {
-    char* end = nullptr;
+    if (text[0] == '\0' || std::strspn(text, "0123456789") != std::strlen(text)) return false;
     errno = 0;
-    const long value = std::strtol(text, &end, kDecimal);
-    if (errno != 0 || end == text || *end != '\0' || value <= 0 || value > INT_MAX) return false;
+    const long value = std::strtol(text, nullptr, kDecimal);
+    if (errno != 0 || value <= 0 || value > INT_MAX) return false;
     *count = value;
     return true;
+}
+
+bool Usage(const char* format, const char* value) {
+    char message[256];
+    std::snprintf(message, sizeof message, format, value);
+    PrintMessage("%s (see lumora --help)", message);
+    return false;
 }
 
 // getopt_long's own messages are off, so each error is exactly one line.
 // A long option is named as given; a short one by its letter, since it may
 // sit inside a cluster such as -xc5.
-OptionsOutcome BadOption(const char* argument, int code) {
+bool BadOption(const char* argument, int code) {
     const bool isLong = argument[0] == '-' && argument[1] == '-';
     const char shortName[] = {'-', static_cast<char>(optopt), '\0'};
     const char* name = isLong ? argument : shortName;
-    if (code == ':')
-        PrintMessage("option '%s' needs a value (see lumora --help)", name);
-    else
-        PrintMessage("bad option '%s' (see lumora --help)", name);
-    return OptionsOutcome::kBadUsage;
+    return Usage(code == ':' ? "option '%s' needs a value" : "bad option '%s'", name);
 }
 
-OptionsOutcome CheckCombination(int argc, char** argv, const Options& options) {
-    if (optind < argc) {
-        PrintMessage("unexpected argument '%s' (see lumora --help)", argv[optind]);
-        return OptionsOutcome::kBadUsage;
+bool SetOnce(const char** slot, const char* letter) {
+    if (*slot != nullptr) return Usage("option '-%s' given twice", letter);
+    *slot = optarg;
+    return true;
+}
+
+bool TakeValue(int code, Options* options) {
+    switch (code) {
+        case 'i': return SetOnce(&options->interface, "i");
+        case 'r': return SetOnce(&options->readFile, "r");
+        case 'w': return SetOnce(&options->writeFile, "w");
+        case 'Z': return SetOnce(&options->user, "Z");
+        default: break;
     }
+    if (options->count != 0) return Usage("option '-%s' given twice", "c");
+    if (ParseCount(optarg, &options->count)) return true;
+    return Usage("bad count '%s': give a whole number from 1 up", optarg);
+}
+
+bool TakeOption(int code, const char* argument, Options* options, Parse* parse) {
+    switch (code) {
+        case 'i': case 'r': case 'w': case 'Z': case 'c': return TakeValue(code, options);
+        case 'D': options->listInterfaces = true; return true;
+        case kPromiscOption: options->promiscuous = true; return true;
+        case 'h': parse->help = true; return true;
+        case kVersionOption: parse->version = true; return true;
+        default: return BadOption(argument, code);
+    }
+}
+
+// The argument getopt_long reads next; optind 0 means the first.
+const char* CurrentArgument(int argc, char** argv) {
+    const int at = optind == 0 ? 1 : optind;
+    return at < argc ? argv[at] : "";
+}
+
+void TakeExpression(int argc, char** argv, Options* options) {
+    for (int i = optind; i < argc; ++i) {
+        if (!options->expression.empty()) options->expression += ' ';
+        options->expression += argv[i];
+    }
+}
+
+bool CheckCombination(Options* options) {
+    if (options->interface != nullptr && std::strcmp(options->interface, kEveryInterface) == 0)
+        options->interface = nullptr;
+    if (options->readFile != nullptr && (options->interface != nullptr || options->promiscuous))
+        return Usage("%s reads a file: -r takes no -i or --promisc", "lumora -r");
     // Promiscuous mode belongs to one interface; -i says which.
-    if (options.promiscuous && options.interface == nullptr) {
-        PrintMessage("--promisc needs an interface: add -i IFACE");
-        return OptionsOutcome::kBadUsage;
-    }
-    return OptionsOutcome::kRun;
+    if (options->promiscuous && options->readFile == nullptr && options->interface == nullptr)
+        return Usage("%s needs an interface: add -i IFACE", "--promisc");
+    if (options->writeFile != nullptr && std::strcmp(options->writeFile, kStandardStream) == 0)
+        return Usage("%s: standard output carries the reports, name a file", "-w -");
+    return true;
 }
 
 }  // namespace
 
 OptionsOutcome ParseOptions(int argc, char** argv, Options* options) {
     opterr = 0;
+    optind = 0;  // glibc: a full restart, so the parser can run more than once
+    Parse parse;
     for (;;) {
-        const char* argument = optind < argc ? argv[optind] : "";
+        const char* argument = CurrentArgument(argc, argv);
         const int code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
         if (code == -1) break;
-        switch (code) {
-            case 'i':
-                options->interface = optarg;
-                break;
-            case 'c':
-                if (!ParseCount(optarg, &options->count)) {
-                    PrintMessage("bad count '%s': give a whole number from 1 up", optarg);
-                    return OptionsOutcome::kBadUsage;
-                }
-                break;
-            case kPromiscOption:
-                options->promiscuous = true;
-                break;
-            case 'h':
-                std::fputs(kHelp, stdout);
-                return OptionsOutcome::kDone;
-            case kVersionOption:
-                std::puts("lumora " LUMORA_VERSION_DOTTED);
-                return OptionsOutcome::kDone;
-            default:
-                return BadOption(argument, code);
-        }
+        if (!parse.failed && !TakeOption(code, argument, options, &parse)) parse.failed = true;
     }
-    return CheckCombination(argc, argv, *options);
+    TakeExpression(argc, argv, options);
+    if (parse.failed || !CheckCombination(options)) return OptionsOutcome::kBadUsage;
+    if (parse.help) std::fputs(kHelp, stdout);
+    if (parse.version && !parse.help) std::puts("lumora " LUMORA_VERSION_DOTTED);
+    return parse.help || parse.version ? OptionsOutcome::kDone : OptionsOutcome::kRun;
 }

@@ -1,16 +1,26 @@
-// The command line, in the manner of tcpdump and ping.
+// The command line, in the manner of tcpdump: options, then an optional
+// filter expression.
 #pragma once
+
+#include <string>
 
 struct Options {
     const char* interface = nullptr;  // nullptr: every interface
+    const char* readFile = nullptr;   // -r: a capture file, "-" standard input
+    const char* writeFile = nullptr;  // -w: the pcap file of reported frames
+    const char* user = nullptr;       // -Z: whom to run as after start-up
     bool promiscuous = false;
+    bool listInterfaces = false;  // -D
     long count = 0;  // reports before exiting; 0: until stopped
+    std::string expression;  // the filter expression, words joined by spaces
 };
 
 enum class OptionsOutcome {
-    kRun,        // capture with the options
+    kRun,        // capture (or list the interfaces) with the options
     kDone,       // help or version printed: exit with success
     kBadUsage,   // a one-line error printed: exit with kExitUsage
 };
 
+// Every option is checked before any is acted on, so their order never
+// changes the outcome.
 OptionsOutcome ParseOptions(int argc, char** argv, Options* options);

@@ -23,7 +23,8 @@ int ToLineFeeds(char* text) {
 
 // write() is unbuffered, so nothing waits in a buffer for the next report.
 // A stop request gives up on a reader that no longer reads; the caller then
-// sees the request and ends.
+// sees the request and ends. SIGPIPE is ignored, so a reader that went away
+// shows here as EPIPE.
 bool WriteAll(int descriptor, const char* text, int length) {
     while (length > 0 && !StopRequested()) {
         const ssize_t written = write(descriptor, text, static_cast<size_t>(length));

@@ -1,0 +1,74 @@
+#include "analysis/ipv6_wake.h"
+
+#include "analysis/magic_packet.h"
+#include "analysis/report_writer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+namespace {
+
+using namespace report_writer;
+
+constexpr int kNextHeaderOffset = 6;
+constexpr int kSourceOffset = 8;
+constexpr int kDestinationOffset = 24;
+
+constexpr unsigned char kHopByHop = 0;
+constexpr unsigned char kRouting = 43;
+constexpr unsigned char kFragment = 44;
+constexpr unsigned char kDestinationOptions = 60;
+constexpr unsigned char kUdp = 17;
+
+constexpr int kExtensionUnit = 8;  // extension lengths count 8-byte units past the first
+constexpr int kExtensionLengthOffset = 1;
+constexpr int kFragmentHeaderLength = 8;
+constexpr int kFragmentOffsetOffset = 2;
+constexpr int kFragmentOffsetMask = 0xFFF8;
+
+// Finds the UDP header behind the extension headers a sender may put first.
+// A later fragment has no UDP header, so it is not followed; false for that
+// and for anything else but UDP.
+bool LocateUdp(const unsigned char* datagram, int length, int* udp) {
+    int next = datagram[kNextHeaderOffset];
+    int at = kIpv6HeaderLength;
+    for (;;) {
+        if (next == kUdp) {
+            *udp = at;
+            return true;
+        }
+        if (next == kFragment) {
+            if (at + kFragmentHeaderLength > length) return false;
+            if ((ReadWord(datagram + at + kFragmentOffsetOffset) & kFragmentOffsetMask) != 0) return false;
+            next = datagram[at];
+            at += kFragmentHeaderLength;
+            continue;
+        }
+        if (next != kHopByHop && next != kRouting && next != kDestinationOptions) return false;
+        if (at + kExtensionLengthOffset >= length) return false;
+        next = datagram[at];
+        at += (datagram[at + kExtensionLengthOffset] + 1) * kExtensionUnit;  // always moves on
+    }
+}
+
+// RFC 5952 text, as inet_ntop writes it.
+void FormatAddress(const unsigned char* at, char* text, socklen_t size) {
+    if (inet_ntop(AF_INET6, at, text, size) == nullptr) text[0] = '\0';
+}
+
+}  // namespace
+
+bool FormatIpv6MagicPacketReportAt(char* report, const unsigned char* datagram, int length,
+                                   const std::tm& received) {
+    if (report == nullptr || datagram == nullptr || length < kIpv6HeaderLength) return false;
+    int udp = 0;
+    if (!LocateUdp(datagram, length, &udp)) return false;
+    const int sync = FindSyncStream(datagram, udp + kUdpHeaderLength, length);
+    if (sync < 0) return false;  // also when the UDP header itself was not received whole
+    char source[INET6_ADDRSTRLEN];
+    char destination[INET6_ADDRSTRLEN];
+    FormatAddress(datagram + kSourceOffset, source, sizeof source);
+    FormatAddress(datagram + kDestinationOffset, destination, sizeof destination);
+    WriteUdpMagicReport(report, datagram, length, udp, sync, source, destination, received);
+    return true;
+}

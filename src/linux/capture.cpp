@@ -1,0 +1,152 @@
+#include "linux/capture.h"
+
+#include "linux/capture_filter.h"
+#include "linux/diagnostics.h"
+#include "linux/frame_report.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Frames are kept whole, so a -w file holds them as they were captured.
+constexpr int kSnapshotLength = 262144;
+// A flood of several hundred thousand small datagrams a second fits while
+// reports are written.
+constexpr int kRingBytes = 64 * 1024 * 1024;
+// A report shows within a fraction of a second; immediate mode would wake
+// lumora once per frame and cost many times the CPU.
+constexpr int kBufferTimeoutMs = 100;
+constexpr char kEveryInterface[] = "any";
+constexpr int kOptimize = 1;
+
+void ExplainActivateFailure(pcap_t* handle, int status, const char* device) {
+    if (status == PCAP_ERROR_PERM_DENIED) {
+        PrintMessage("cannot capture: permission denied (lumora needs root or CAP_NET_RAW)");
+        return;
+    }
+    if (status == PCAP_ERROR_NO_SUCH_DEVICE) {
+        PrintMessage("no such interface: %s", device);
+        return;
+    }
+    PrintMessage("cannot capture on %s: %s", device, pcap_geterr(handle));
+}
+
+void Configure(pcap_t* handle, bool promiscuous) {
+    pcap_set_snaplen(handle, kSnapshotLength);
+    pcap_set_promisc(handle, promiscuous ? 1 : 0);
+    pcap_set_timeout(handle, kBufferTimeoutMs);
+    pcap_set_buffer_size(handle, kRingBytes);
+}
+
+bool Activate(pcap_t* handle, const char* device) {
+    const int status = pcap_activate(handle);
+    if (status < 0) {
+        ExplainActivateFailure(handle, status, device);
+        return false;
+    }
+    if (status > 0) PrintMessage("warning: %s: %s", device, pcap_statustostr(status));
+    // What this machine sends is no wake-up for it.
+    if (pcap_setdirection(handle, PCAP_D_IN) == 0) return true;
+    PrintMessage("cannot capture incoming frames only on %s: %s", device, pcap_geterr(handle));
+    return false;
+}
+
+bool Compile(pcap_t* handle, const std::string& expression, bpf_program* program) {
+    return pcap_compile(handle, program, expression.c_str(), kOptimize, PCAP_NETMASK_UNKNOWN) == 0;
+}
+
+void PrintInterface(int number, const pcap_if_t* device) {
+    const bool up = (device->flags & PCAP_IF_UP) != 0;
+    const bool running = (device->flags & PCAP_IF_RUNNING) != 0;
+    const bool loopback = (device->flags & PCAP_IF_LOOPBACK) != 0;
+    std::printf("%d.%s%s%s%s [%s%s%s]\n", number, device->name, device->description ? " (" : "",
+                device->description ? device->description : "", device->description ? ")" : "",
+                up ? "Up" : "Down", running ? ", Running" : "", loopback ? ", Loopback" : "");
+}
+
+}  // namespace
+
+pcap_t* OpenLiveCapture(const char* interface, bool promiscuous) {
+    const char* device = interface != nullptr ? interface : kEveryInterface;
+    char error[PCAP_ERRBUF_SIZE] = "";
+    pcap_t* handle = pcap_create(device, error);
+    if (handle == nullptr) {
+        PrintMessage("cannot capture on %s: %s", device, error);
+        return nullptr;
+    }
+    Configure(handle, promiscuous);
+    if (Activate(handle, device)) return handle;
+    pcap_close(handle);
+    return nullptr;
+}
+
+pcap_t* OpenCaptureFile(const char* path) {
+    char error[PCAP_ERRBUF_SIZE] = "";
+    pcap_t* handle = pcap_open_offline(path, error);
+    if (handle == nullptr) PrintMessage("cannot read %s: %s", path, error);
+    return handle;
+}
+
+bool CheckLinkType(pcap_t* handle, const char* source) {
+    const int linkType = pcap_datalink(handle);
+    if (IsSupportedLinkType(linkType)) return true;
+    const char* name = pcap_datalink_val_to_name(linkType);
+    const char* description = pcap_datalink_val_to_description(linkType);
+    PrintMessage("%s: link type %d (%s, %s) is not supported", source, linkType, name ? name : "unknown",
+                 description ? description : "no description");
+    return false;
+}
+
+FilterStatus InstallFilter(pcap_t* handle, const std::string& expression) {
+    bpf_program program{};
+    // The user's expression alone first, so libpcap's message is about it.
+    if (!expression.empty()) {
+        if (!Compile(handle, expression, &program)) {
+            PrintMessage("bad filter expression '%s': %s", expression.c_str(), pcap_geterr(handle));
+            return FilterStatus::kBadExpression;
+        }
+        pcap_freecode(&program);
+    }
+    if (!Compile(handle, CaptureFilter(pcap_datalink(handle), expression), &program)) {
+        PrintMessage("cannot build the capture filter: %s", pcap_geterr(handle));
+        return FilterStatus::kFailed;
+    }
+    const bool installed = pcap_setfilter(handle, &program) == 0;
+    if (!installed) PrintMessage("cannot install the capture filter: %s", pcap_geterr(handle));
+    pcap_freecode(&program);
+    return installed ? FilterStatus::kInstalled : FilterStatus::kFailed;
+}
+
+pcap_dumper_t* OpenFrameFile(pcap_t* handle, const char* path) {
+    pcap_dumper_t* file = pcap_dump_open(handle, path);
+    if (file == nullptr) PrintMessage("cannot write %s: %s", path, pcap_geterr(handle));
+    return file;
+}
+
+bool WriteFrame(pcap_dumper_t* file, const pcap_pkthdr* header, const unsigned char* bytes) {
+    pcap_dump(reinterpret_cast<unsigned char*>(file), header, bytes);
+    if (pcap_dump_flush(file) == 0) return true;
+    PrintMessage("cannot write the frame file: %s", std::strerror(errno));
+    return false;
+}
+
+bool ListInterfaces() {
+    pcap_if_t* devices = nullptr;
+    char error[PCAP_ERRBUF_SIZE] = "";
+    if (pcap_findalldevs(&devices, error) != 0) {
+        PrintMessage("cannot list the interfaces: %s", error);
+        return false;
+    }
+    int number = 1;
+    for (const pcap_if_t* device = devices; device != nullptr; device = device->next) PrintInterface(number++, device);
+    pcap_freealldevs(devices);
+    return true;
+}
+
+unsigned KernelDrops(pcap_t* handle) {
+    pcap_stat stats{};
+    if (pcap_stats(handle, &stats) != 0) return 0;
+    return stats.ps_drop;
+}

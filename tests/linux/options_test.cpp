@@ -1,0 +1,70 @@
+// The command line: each outcome holds whatever the order of the options.
+#include "linux/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// `words` must outlive `options`, which points into them.
+OptionsOutcome Parse(std::vector<std::string>& words, Options* options) {
+    words.insert(words.begin(), "lumora");
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(&word[0]);
+    argv.push_back(nullptr);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const OptionsOutcome outcome = ParseOptions(static_cast<int>(words.size()), argv.data(), options);
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    return outcome;
+}
+
+OptionsOutcome Parse(std::vector<std::string> words) {
+    Options options;
+    return Parse(words, &options);
+}
+
+TEST(Options, BadUsageWhateverTheOrder) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"-c", "0", "-h"}, {"-h", "-c", "0"}, {"--version", "-c", "+5"}, {"-c", " 5"}, {"-c", "5 "},
+        {"-c", "+5"}, {"-c", "-5"}, {"-c", "0x10"}, {"-c", "2147483648"}, {"-i", "a", "-i", "b"},
+        {"-r", "f.pcap", "-i", "eth0"}, {"-i", "eth0", "-r", "f.pcap"}, {"-r", "f", "--promisc"},
+        {"--promisc"}, {"-i", "any", "--promisc"}, {"-w", "-"}, {"-c", "3", "-c", "3"}, {"-r", "a", "-r", "b"},
+        {"--bogus", "-h"}, {"-h", "-x"}, {"-c"},
+    };
+    for (const auto& words : bad) {
+        std::string line;
+        for (const auto& word : words) line += "[" + word + "]";
+        EXPECT_EQ(Parse(words), OptionsOutcome::kBadUsage) << line;
+    }
+}
+
+TEST(Options, HelpAndVersionEndAtOnceWhenAllElseIsRight) {
+    EXPECT_EQ(Parse({"-c", "5", "-h"}), OptionsOutcome::kDone);
+    EXPECT_EQ(Parse({"-h", "-c", "5"}), OptionsOutcome::kDone);
+    EXPECT_EQ(Parse({"--version"}), OptionsOutcome::kDone);
+}
+
+TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
+    Options options;
+    std::vector<std::string> words = {"-c", "007", "-r", "-", "-w", "out.pcap", "-Z", "lumora",
+                                      "not", "host", "10.77.0.1"};
+    ASSERT_EQ(Parse(words, &options), OptionsOutcome::kRun);
+    EXPECT_EQ(options.count, 7);
+    EXPECT_STREQ(options.readFile, "-");
+    EXPECT_STREQ(options.writeFile, "out.pcap");
+    EXPECT_STREQ(options.user, "lumora");
+    EXPECT_EQ(options.expression, "not host 10.77.0.1");
+
+    Options every;
+    std::vector<std::string> any = {"-i", "any", "-D"};
+    ASSERT_EQ(Parse(any, &every), OptionsOutcome::kRun);
+    EXPECT_EQ(every.interface, nullptr);
+    EXPECT_TRUE(every.listInterfaces);
+    EXPECT_EQ(every.expression, "");
+}
+
+}  // namespace
