@@ -40,24 +40,48 @@ target_include_directories(lumora_linux_test PRIVATE tests res)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME lumora_linux_test COMMAND lumora_linux_test)
 
+# Writes the capture files that the end-to-end tests read.
+add_executable(capture_files tests/linux/capture_files.cpp)
+target_link_libraries(capture_files PRIVATE GTest::gtest ${LUMORA_PCAP_LIBRARY})
+target_include_directories(capture_files PRIVATE tests src)
+target_compile_options(capture_files PRIVATE ${LUMORA_WARNINGS})
+
 # Sends the test traffic from inside a test namespace.
 add_executable(wake_sender tests/linux/wake_sender.cpp)
 target_compile_options(wake_sender PRIVATE ${LUMORA_WARNINGS})
 
 set(LUMORA_CAPTURE_TEST ${CMAKE_SOURCE_DIR}/tests/linux/capture_test.sh)
-foreach(group reports reports_sanitized every_interface flood errors)
+foreach(group reports reports_sanitized every_interface flood errors files ipv6_vlan privileges streams)
   add_test(NAME lumora_${group}
     COMMAND ${LUMORA_CAPTURE_TEST} ${group} $<TARGET_FILE:lumora> $<TARGET_FILE:lumora_sanitized>
-            $<TARGET_FILE:wake_sender>)
+            $<TARGET_FILE:wake_sender> $<TARGET_FILE:capture_files>)
   # 77: not root, or no ip command; the script says which.
   set_tests_properties(lumora_${group} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
 endforeach()
 
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  add_executable(ethernet_wake_fuzz fuzz/ethernet_wake_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES})
+  add_executable(ethernet_wake_fuzz fuzz/ethernet_wake_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES}
+    ${LUMORA_LINUX_ANALYSIS_SOURCES})
   target_include_directories(ethernet_wake_fuzz PRIVATE src)
   target_compile_options(ethernet_wake_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
   target_link_options(ethernet_wake_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
   # A short, bounded run on every test pass; scripts/test fuzzes the UDP side longer.
   add_test(NAME ethernet_wake_fuzz COMMAND ethernet_wake_fuzz -runs=200000 -max_total_time=30 -max_len=65549)
+
+  # The frame dispatch of every link type and the IPv6 report, likewise bounded.
+  add_executable(frame_fuzz fuzz/frame_fuzz.cpp src/linux/frame_report.cpp ${LUMORA_ANALYSIS_SOURCES}
+    ${LUMORA_LINUX_ANALYSIS_SOURCES})
+  target_include_directories(frame_fuzz PRIVATE src)
+  target_compile_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
+  target_link_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  add_test(NAME frame_fuzz COMMAND frame_fuzz -runs=300000 -max_total_time=30 -max_len=4096)
 endif()
+
+# --- output_test: the wake verdict, --mac parsing, the line and json formats
+# and the end-of-run summary, under the sanitizers (one block, kept last).
+add_executable(output_test tests/linux/wake_verdict_test.cpp
+  src/linux/mac_filter.cpp src/linux/output_format.cpp src/linux/sighting_summary.cpp)
+target_link_libraries(output_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
+target_include_directories(output_test PRIVATE tests)
+target_compile_options(output_test PRIVATE ${LUMORA_WARNINGS})
+add_test(NAME output_test COMMAND output_test)

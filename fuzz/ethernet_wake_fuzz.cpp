@@ -11,6 +11,15 @@ namespace {
 constexpr char kBanner[] = "---------------------------Wake-On-LAN Magic Packet---------------------------\r\n\r\n";
 constexpr int kEtherTypeOffset = 12;
 constexpr int kLargestFrame = kEthernetHeaderLength + kReportBufferSize;
+constexpr int kVlanTypes[] = {0x8100, 0x88A8, 0x9100};
+
+// 0x0842 itself, or a VLAN tag in front of it.
+bool MayCarryWake(int etherType) {
+    if (etherType == kEtherTypeWake) return true;
+    for (const int tag : kVlanTypes)
+        if (etherType == tag) return true;
+    return false;
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -23,6 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (std::memchr(report.data(), '\0', report.size()) == nullptr) std::abort();
     if (std::strncmp(report.data(), kBanner, sizeof kBanner - 1) != 0) std::abort();
     if (size < static_cast<std::size_t>(kEthernetHeaderLength)) std::abort();
-    if (((frame[kEtherTypeOffset] << 8) | frame[kEtherTypeOffset + 1]) != kEtherTypeWake) std::abort();
+    if (!MayCarryWake((frame[kEtherTypeOffset] << 8) | frame[kEtherTypeOffset + 1])) std::abort();
     return 0;
 }

@@ -32,8 +32,10 @@ std::string OwnFilter(int linkType) {
 
 }  // namespace
 
+// The user's expression comes first: a "vlan" in lumora's own filter would
+// otherwise move the offsets of everything the user wrote.
 std::string CaptureFilter(int linkType, const std::string& user) {
     const std::string own = OwnFilter(linkType);
     if (user.empty()) return own;
-    return "(" + own + ") and (" + user + ")";
+    return "(" + user + ") and (" + own + ")";
 }

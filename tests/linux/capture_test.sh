@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # lumora end to end, as root: a veth pair between two network namespaces that
 # this script creates and always removes. All traffic stays on that pair.
-#   capture_test.sh GROUP LUMORA LUMORA_SANITIZED WAKE_SENDER
-# GROUP: reports, reports_sanitized, every_interface, flood, errors.
+#   capture_test.sh GROUP LUMORA LUMORA_SANITIZED WAKE_SENDER CAPTURE_FILES
+# GROUP: reports, reports_sanitized, every_interface, flood, errors, files,
+# ipv6_vlan, privileges, streams.
 set -euo pipefail
 
-group=$1 lumora=$2 lumora_sanitized=$3 sender=$4
+group=$1 lumora=$2 lumora_sanitized=$3 sender=$4 capture_files=${5:-}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 if [ "$(id -u)" -ne 0 ]; then echo "SKIP: network namespaces need root"; exit 77; fi
@@ -14,6 +15,7 @@ if ! command -v ip >/dev/null; then echo "SKIP: needs ip (iproute2)"; exit 77; f
 # A private test range, used inside the two namespaces only.
 tx_ip=10.77.0.1 rx_ip=10.77.0.2 broadcast=10.77.0.255
 tx_mac=02:4c:55:00:00:01 rx_mac=02:4c:55:00:00:02 stranger_mac=02:4c:55:00:00:99
+tx_ip6=fd4c:55::1 rx_ip6=fd4c:55::2 tx_link6=fe80::4c55:1
 target=001a2b3c4d5e
 tx=lumora-tx-$$ rx=lumora-rx-$$
 work=$(mktemp -d)
@@ -55,12 +57,19 @@ make_link() {
   ip link add veth-tx netns "$tx" address $tx_mac type veth peer name veth-rx netns "$rx" address $rx_mac
   ip -n "$tx" addr add $tx_ip/24 brd + dev veth-tx
   ip -n "$rx" addr add $rx_ip/24 brd + dev veth-rx
+  # Fixed IPv6 addresses only, usable at once: the reports stay the same.
+  ip -n "$tx" link set veth-tx addrgenmode none
+  ip -n "$rx" link set veth-rx addrgenmode none
+  ip -n "$tx" addr add $tx_ip6/64 dev veth-tx nodad
+  ip -n "$tx" addr add $tx_link6/64 dev veth-tx nodad
+  ip -n "$rx" addr add $rx_ip6/64 dev veth-rx nodad
   ip -n "$tx" link set veth-tx up
   ip -n "$rx" link set veth-rx up
   ip -n "$rx" link set lo up
   # Known neighbours: no ARP exchange delays or drops the first datagrams.
   ip -n "$tx" neigh replace $rx_ip lladdr $rx_mac dev veth-tx nud permanent
   ip -n "$rx" neigh replace $tx_ip lladdr $tx_mac dev veth-rx nud permanent
+  ip -n "$tx" neigh replace $rx_ip6 lladdr $rx_mac dev veth-tx nud permanent
   wait_for "the veth link" 20 link_up
 }
 
@@ -196,11 +205,163 @@ run_errors() {
   echo "PASS: --version"
 }
 
+# The expected reports of one capture file the test writes.
+file_section() { awk -v f="### $1" '$0 == f {on = 1; next} /^### / {on = 0} on' "$here/expected_file_reports.txt"; }
+count_reports() { grep -c 'Wake-On-LAN Magic Packet' "$1" || true; }
+
+run_files() {
+  "$capture_files" "$work" || fail "capture_files could not write the files"
+  # Two hours east of UTC, needing no time zone database: the time lines
+  # show each frame's capture time in local time.
+  export TZ=LUM-2
+  local f code
+  for f in ethernet.pcap cooked.pcap cooked2.pcap rawip.pcap ethernet.pcapng; do
+    "$lumora" -r "$work/$f" >"$work/out" 2>"$work/err" || fail "lumora -r $f exited with $?"
+    file_section "$f" | diff -u - "$work/out" || fail "the reports of $f differ from the expected ones"
+    echo "PASS: -r $f: $(tail -n 1 "$work/err")"
+  done
+  "$lumora" -r - <"$work/cooked.pcap" >"$work/out" 2>"$work/err" || fail "lumora -r - exited with $?"
+  file_section cooked.pcap | diff -u - "$work/out" || fail "-r - (standard input) differs from -r FILE"
+  "$lumora" -r "$work/ethernet.pcap" -w "$work/copy.pcap" >"$work/first" 2>"$work/err" || fail "-w exited with $?"
+  "$lumora" -r "$work/copy.pcap" >"$work/out" 2>"$work/err" || fail "-r of the -w file exited with $?"
+  diff -u "$work/first" "$work/out" || fail "the -w file gives other reports"
+  grep -qx 'lumora: 5 frames read, 5 magic packets reported' "$work/err" || fail "the -w file holds other frames: $(cat "$work/err")"
+  echo "PASS: -r - and -w then -r give the same reports"
+  "$lumora" -r "$work/ethernet.pcap" not ip6 >"$work/out" 2>"$work/err" || fail "a filter expression failed"
+  [ "$(count_reports "$work/out")" -eq 4 ] || fail "'not ip6' left $(count_reports "$work/out") reports, not 4"
+  # A tagged IPv6 datagram is no "ip6" at the outer offsets, as in tcpdump.
+  ! grep -q 'Destination IP.*ff02::1' "$work/out" || fail "'not ip6' kept the untagged IPv6 datagram"
+  echo "PASS: a filter expression is ANDed with lumora's own"
+  head -c $(($(stat -c %s "$work/ethernet.pcap") - 40)) "$work/ethernet.pcap" >"$work/cut.pcap"
+  code=0
+  "$lumora" -r "$work/cut.pcap" >"$work/out" 2>"$work/err" || code=$?
+  [ "$code" -eq 1 ] || fail "a cut file exited with $code, not 1"
+  [ "$(count_reports "$work/out")" -eq 4 ] || fail "a cut file gave $(count_reports "$work/out") reports, not 4"
+  file_section ethernet.pcap | cmp -s -n "$(stat -c %s "$work/out")" - "$work/out" || fail "the reports before the cut differ"
+  [ "$(grep -c 'truncated dump file' "$work/err")" -eq 1 ] || fail "no line naming the damage: $(cat "$work/err")"
+  echo "PASS: a cut file: 4 reports, then '$(grep truncated "$work/err")', exit 1"
+  expect_error 1 "radio.pcap: link type 105 (IEEE802_11, 802.11) is not supported" "$lumora" -r "$work/radio.pcap"
+  expect_error 2 "bad filter expression 'host and': can't parse filter expression: syntax error" \
+    "$lumora" -r "$work/ethernet.pcap" host and
+}
+
+hex_word() { printf '%04x' "$1"; }
+
+# IPv4 and UDP from 10.77.0.7 to 10.77.0.2 port 9, no checksums, then HEX.
+ipv4_hex() {
+  local payload=$1 bytes=$((${#1} / 2))
+  printf '4500%s00004000401100000a4d0007%s' "$(hex_word $((28 + bytes)))" "0a4d0002"
+  printf 'c3500009%s0000%s' "$(hex_word $((8 + bytes)))" "$payload"
+}
+
+run_ipv6_vlan() {
+  make_link
+  # The expression keeps 10.77.0.1 out; -w keeps what is reported.
+  start_lumora "$lumora" -c 3 -i veth-rx -w "$work/live.pcap" not src host $tx_ip
+  send udp $rx_ip 9 "$(magic $target)"
+  send udp6 "ff02::1%veth-tx" 9 "$(magic $target)"
+  wait_for "the IPv6 multicast report" 20 reports_seen 1
+  send udp6 $rx_ip6 40000 "$(magic $target)a1a2a3a4"
+  wait_for "the IPv6 unicast report" 20 reports_seen 2
+  send frame veth-tx "${rx_mac//:/}${tx_mac//:/}8100000a0800$(ipv4_hex "$(magic $target)")"
+  finish_lumora
+  grep -q 'Source IP.*10.77.0.1$' "$work/out" && fail "the expression did not keep 10.77.0.1 out"
+  grep -A1 -x $'\t|-Source IP\t:\tfe80::4c55:1' "$work/out" | grep -qx $'\t|-Destination IP\t:\tff02::1' ||
+    fail "no report of the IPv6 multicast packet"
+  grep -A3 -x $'\t|-Destination IP\t:\tfd4c:55::2' "$work/out" | grep -qx $'\t|-Destination Port\t:\t40000' ||
+    fail "no report of the IPv6 unicast packet"
+  grep -A1 -x 'Pasword:' "$work/out" | grep -qx $'\t A1 A2 A3 A4' || fail "no password in the IPv6 report"
+  grep -qx $'\t|-Source IP\t:\t10.77.0.7' "$work/out" || fail "no report of the VLAN-tagged datagram: $(grep -e IP -e Port "$work/out")"
+  echo "PASS: IPv6 to ff02::1 and unicast, a VLAN-tagged datagram, 10.77.0.1 filtered out"
+  "$lumora" -r "$work/live.pcap" >"$work/replay" 2>/dev/null || fail "-r of the live -w file failed"
+  diff -u "$work/out" "$work/replay" || fail "the live -w file gives other reports"
+  echo "PASS: the live -w file read back gives the same reports, times included"
+}
+
+# The process timeout started: lumora itself.
+lumora_process() { pgrep -P "$pid" | head -n 1; }
+
+status_is() { grep -qx "$1:"$'\t'"$2" "/proc/$(lumora_process)/status" || fail "$1 is not '$2': $(grep "^$1:" "/proc/$(lumora_process)/status")"; }
+
+expect_no_capabilities() {
+  local set
+  for set in CapInh CapPrm CapEff CapAmb; do status_is $set 0000000000000000; done
+}
+
+run_privileges() {
+  make_link
+  local nobody nogroup
+  nobody=$(id -u nobody) nogroup=$(id -g nobody)
+  start_lumora "$lumora" -c 1 -i veth-rx
+  status_is Uid "$nobody"$'\t'"$nobody"$'\t'"$nobody"$'\t'"$nobody"
+  status_is Gid "$nogroup"$'\t'"$nogroup"$'\t'"$nogroup"$'\t'"$nogroup"
+  grep -qxE $'Groups:\t *' "/proc/$(lumora_process)/status" || fail "supplementary groups kept"
+  expect_no_capabilities
+  status_is CapBnd 0000000000000000
+  send udp $rx_ip 9 "$(magic $target)"
+  finish_lumora
+  echo "PASS: started as root, lumora runs as nobody with no groups and no capabilities, and reports"
+  start_lumora setpriv --reuid="$nobody" --regid="$nogroup" --clear-groups --inh-caps=+net_raw \
+    --ambient-caps=+net_raw "$lumora" -c 1 -i veth-rx
+  status_is Uid "$nobody"$'\t'"$nobody"$'\t'"$nobody"$'\t'"$nobody"
+  expect_no_capabilities
+  send udp $rx_ip 9 "$(magic $target)"
+  finish_lumora
+  [ "$(count_reports "$work/out")" -eq 1 ] || fail "no report with CAP_NET_RAW only"
+  echo "PASS: started with CAP_NET_RAW only, lumora captures and gives the capability up"
+  expect_error 1 "lumora: no such user: lumora-no-such-user" ip netns exec "$rx" "$lumora" -i veth-rx -Z lumora-no-such-user
+}
+
+watcher_ready() { grep -q watching "$work/watch"; }
+code_written() { [ -s "$work/code" ]; }
+send_until_gone() { send udp $rx_ip 9 "$(magic $target)"; code_written; }
+
+run_streams() {
+  make_link
+  # Standard output closed: an error at once, and nothing leaves on the link.
+  ip netns exec "$tx" "$sender" watch veth-tx "$work/stop" 60 >"$work/watch" &
+  local watcher=$! code=0
+  wait_for "the watcher" 20 watcher_ready
+  ip netns exec "$rx" timeout 20 "$lumora" -i veth-rx -c 2 >&- 2>"$work/err" &
+  local closed=$!
+  send udp $rx_ip 9 "$(magic $target)"
+  wait "$closed" || code=$?
+  send udp $rx_ip 9 "$(magic $target)"
+  touch "$work/stop"
+  wait "$watcher"
+  [ "$code" -eq 1 ] || fail "with standard output closed lumora exited with $code, not 1"
+  [ "$(cat "$work/err")" = "lumora: standard output is closed: nowhere to print the reports" ] || fail "wrong message"
+  grep -qx '0 frames arrived' "$work/watch" || fail "frames left on the watched link: $(cat "$work/watch")"
+  echo "PASS: standard output closed: one line, exit 1, no frame sent"
+
+  # A reader that goes away: the write fails with EPIPE, not SIGPIPE.
+  ip netns exec "$rx" timeout -k 5 60 bash -c '"$0" -i veth-rx 2>"$1"; echo $? >"$2"' \
+    "$lumora" "$work/err" "$work/code" | head -c 1 >/dev/null &
+  wait_for "lumora to listen" 20 grep -q "listening on" "$work/err"
+  wait_for "lumora to notice the reader is gone" 20 send_until_gone
+  wait
+  [ "$(cat "$work/code")" -eq 1 ] || fail "with the reader gone lumora exited with $(cat "$work/code"), not 1"
+  grep -qx 'lumora: cannot write the report: Broken pipe' "$work/err" || fail "no broken-pipe line: $(cat "$work/err")"
+  grep -q 'frames captured, .* magic packets reported' "$work/err" || fail "no count line after the broken pipe"
+  echo "PASS: a reader that goes away: one line, the count line, exit 1"
+
+  # SIGHUP ends it like Ctrl-C.
+  start_lumora "$lumora" -i veth-rx
+  kill -HUP "$pid"
+  finish_lumora
+  grep -q '0 magic packets reported' "$work/err" || fail "no count line after SIGHUP"
+  echo "PASS: SIGHUP: the count line, exit 0"
+}
+
 case "$group" in
   reports) run_reports "$lumora" ;;
   reports_sanitized) run_reports "$lumora_sanitized" ;;
   every_interface) run_every_interface ;;
   flood) run_flood ;;
   errors) run_errors ;;
+  files) run_files ;;
+  ipv6_vlan) run_ipv6_vlan ;;
+  privileges) run_privileges ;;
+  streams) run_streams ;;
   *) echo "unknown group $group"; exit 2 ;;
 esac

@@ -1,7 +1,11 @@
 // Sends the end-to-end tests' traffic from inside a test namespace.
 //   wake_sender udp DEST PORT HEX       one UDP datagram from port 50000
 //   wake_sender tcp DEST PORT           one connection attempt
+//   wake_sender udp6 DEST PORT HEX      the same over IPv6 (DEST may be ff02::1%IFACE)
 //   wake_sender frame IFACE HEX         one raw Ethernet frame, header included
+//   wake_sender watch IFACE STOPFILE SECONDS
+//       counts the frames other than IPv6 and ICMP that arrive on IFACE until STOPFILE
+//       exists (or SECONDS pass), then prints the count
 //   wake_sender flood DEST PORT COUNT EVERY SECONDS
 //       COUNT datagrams as fast as they go, every EVERY-th a magic packet
 //       whose 4-byte password is its number (0, 1, ...); stops after SECONDS.
@@ -11,7 +15,9 @@
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
+#include <netdb.h>
 #include <netinet/in.h>
+#include <sys/stat.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -32,6 +38,9 @@ using Clock = std::chrono::steady_clock;
 constexpr int kSourcePort = 50000;
 constexpr int kNoChecksum = 11;  // SO_NO_CHECK
 constexpr int kConnectTimeoutMs = 3000;
+constexpr int kNoChecksum6 = 101;  // UDP_NO_CHECK6_TX
+constexpr int kWatchPollMs = 50;
+constexpr int kFrameSize = 65536;
 constexpr int kFloodFillerBytes = 64;
 constexpr unsigned char kFloodFiller = 0x5A;
 const Bytes kFloodTarget = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
@@ -89,6 +98,70 @@ int SendOneUdp(char** argv) {
     const int s = UdpSocket(kSourcePort);
     if (s < 0) return Fail("udp socket");
     return SendUdp(s, Address(argv[2], argv[3]), payload) ? 0 : Fail("sendto");
+}
+
+int SendOneUdp6(char** argv) {
+    Bytes payload;
+    if (!ParseHex(argv[4], &payload)) return Fail("bad hex");
+    addrinfo hints{};
+    hints.ai_family = AF_INET6;
+    hints.ai_socktype = SOCK_DGRAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV;
+    addrinfo* to = nullptr;
+    if (getaddrinfo(argv[2], argv[3], &hints, &to) != 0) return Fail("bad IPv6 address");
+    const int s = socket(AF_INET6, SOCK_DGRAM, 0);
+    const int on = 1;
+    setsockopt(s, IPPROTO_UDP, kNoChecksum6, &on, sizeof on);
+    sockaddr_in6 local{};
+    local.sin6_family = AF_INET6;
+    local.sin6_port = htons(kSourcePort);
+    if (bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return Fail("udp6 bind");
+    const bool sent = sendto(s, payload.data(), payload.size(), 0, to->ai_addr, to->ai_addrlen) >= 0;
+    freeaddrinfo(to);
+    return sent ? 0 : Fail("sendto");
+}
+
+bool Exists(const char* path) {
+    struct stat status {};
+    return stat(path, &status) == 0;
+}
+
+// What the receiving host itself sends on a test link is IPv6 neighbour and
+// listener chatter and ICMP port-unreachable answers; any other frame
+// arriving here was sent by something else on the watched side.
+bool IsHostChatter(const sockaddr_ll& from, const unsigned char* frame, ssize_t length) {
+    constexpr int kIpProtocolAt = 14 + 9;
+    constexpr unsigned char kIcmp = 1;
+    const int protocol = ntohs(from.sll_protocol);
+    if (protocol == ETH_P_IPV6) return true;
+    return protocol == ETH_P_IP && length > kIpProtocolAt && frame[kIpProtocolAt] == kIcmp;
+}
+
+int Watch(char** argv) {
+    const int s = socket(AF_PACKET, SOCK_RAW, htons(ETH_P_ALL));
+    if (s < 0) return Fail("packet socket");
+    sockaddr_ll at{};
+    at.sll_family = AF_PACKET;
+    at.sll_protocol = htons(ETH_P_ALL);
+    at.sll_ifindex = static_cast<int>(if_nametoindex(argv[2]));
+    if (bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return Fail("bind");
+    std::printf("watching\n");
+    std::fflush(stdout);
+    const auto deadline = Clock::now() + std::chrono::seconds(std::atol(argv[4]));
+    std::vector<unsigned char> frame(kFrameSize);
+    long arrived = 0;
+    while (!Exists(argv[3]) && Clock::now() < deadline) {
+        pollfd waiting{s, POLLIN, 0};
+        if (poll(&waiting, 1, kWatchPollMs) <= 0) continue;
+        sockaddr_ll from{};
+        socklen_t length = sizeof from;
+        const ssize_t received =
+            recvfrom(s, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
+        if (received < 0) continue;
+        if (from.sll_pkttype != PACKET_OUTGOING && !IsHostChatter(from, frame.data(), received)) ++arrived;
+    }
+    std::printf("%ld frames arrived\n", arrived);
+    return 0;
 }
 
 int TryTcp(char** argv) {
@@ -157,9 +230,11 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "udp" && argc == 5) return SendOneUdp(argv);
     if (mode == "tcp" && argc == 4) return TryTcp(argv);
+    if (mode == "udp6" && argc == 5) return SendOneUdp6(argv);
     if (mode == "frame" && argc == 4) return SendFrame(argv);
+    if (mode == "watch" && argc == 5) return Watch(argv);
     if (mode == "flood" && argc == 7) return Flood(argv);
-    std::fprintf(stderr, "usage: wake_sender udp DEST PORT HEX | tcp DEST PORT | frame IFACE HEX |"
-                         " flood DEST PORT COUNT EVERY SECONDS\n");
+    std::fprintf(stderr, "usage: wake_sender udp|udp6 DEST PORT HEX | tcp DEST PORT | frame IFACE HEX |"
+                         " watch IFACE STOPFILE SECONDS | flood DEST PORT COUNT EVERY SECONDS\n");
     return 2;
 }

@@ -1,0 +1,157 @@
+// Writes the capture files the end-to-end tests read with lumora -r, one per
+// link type lumora reads, plus one pcapng and one of a link type it does not.
+//   capture_files DIR
+// Every frame's time is fixed, so the reports are the same on every run.
+#include "packet_builder.h"
+
+#include <pcap/pcap.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+using packet::Bytes;
+using packet::MagicPayload;
+
+constexpr std::int64_t kFirstSecond = 1772917503;  // 2026-03-07 21:05:03 UTC
+constexpr int kMicrosecondsApart = 250000;
+constexpr int kSnapshotLength = 262144;
+constexpr int kIpv4 = 0x0800, kIpv6 = 0x86DD, kWake = 0x0842, kArp = 0x0806;
+constexpr int kHost = 0, kBroadcast = 1, kOutgoing = 4;
+constexpr unsigned char kHopByHop = 0, kFragment = 44, kTcp = 6;
+const unsigned char kUnicast6[16] = {0xFD, 0x4C, 0, 0x55, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x02};
+const Bytes kSecret = {0x5E, 0xC2, 0xE7, 0x01};
+const unsigned char kOtherMac[6] = {0x52, 0x54, 0x00, 0x12, 0x34, 0x56};
+
+const Bytes kIpv4Magic = packet::Datagram(MagicPayload({}, kSecret));
+const Bytes kIpv6Magic = packet::Ipv6Datagram(MagicPayload(), kHopByHop, packet::Ipv6Extension(17));
+const Bytes kNoise = packet::Datagram(Bytes(64, 0x5A), 53);
+
+std::vector<Bytes> EthernetFrames() {
+    return {
+        packet::EthernetFrame(kNoise, kIpv4),
+        packet::EthernetFrame(kIpv4Magic, kIpv4),
+        packet::EthernetFrame(Bytes(28, 0x01), kArp),
+        packet::EthernetFrame(kIpv6Magic, kIpv6),
+        packet::Tagged(packet::EthernetFrame(packet::Datagram(MagicPayload({0x01, 0x02}), 7), kIpv4), {0x8100}),
+        packet::Tagged(packet::EthernetFrame(packet::Ipv6Datagram(MagicPayload(), 17, {}, kUnicast6), kIpv6),
+                       {0x88A8, 0x8100}),
+        packet::EthernetFrame(packet::Datagram(MagicPayload(), 9, kTcp), kIpv4),
+        packet::EthernetFrame(MagicPayload({}, {}, kOtherMac), kWake),
+    };
+}
+
+std::vector<Bytes> CookedFrames() {
+    return {
+        packet::CookedV1(kNoise, kIpv4, kHost),
+        packet::CookedV1(kIpv4Magic, kIpv4, kOutgoing),
+        packet::CookedV1(kIpv4Magic, kIpv4, kBroadcast),
+        packet::CookedV1(kIpv6Magic, kIpv6, kHost),
+        packet::CookedV1(MagicPayload(), kWake, kBroadcast),
+    };
+}
+
+std::vector<Bytes> CookedV2Frames() {
+    return {
+        packet::CookedV2(packet::Ipv6Datagram(MagicPayload(), kFragment, packet::Ipv6Fragment(17, 0), kUnicast6),
+                         kIpv6, kHost),
+        packet::CookedV2(kNoise, kIpv4, kHost),
+        packet::CookedV2(MagicPayload({}, kSecret), kWake, kHost),
+    };
+}
+
+std::vector<Bytes> RawIpFrames() { return {kNoise, kIpv6Magic, kIpv4Magic}; }
+
+pcap_pkthdr HeaderOf(std::size_t index, const Bytes& frame) {
+    pcap_pkthdr header{};
+    const std::int64_t micros = static_cast<std::int64_t>(index) * kMicrosecondsApart;
+    header.ts.tv_sec = static_cast<time_t>(kFirstSecond + micros / 1000000);
+    header.ts.tv_usec = static_cast<suseconds_t>(micros % 1000000);
+    header.caplen = header.len = static_cast<bpf_u_int32>(frame.size());
+    return header;
+}
+
+bool WritePcap(const std::string& path, int linkType, const std::vector<Bytes>& frames) {
+    pcap_t* dead = pcap_open_dead(linkType, kSnapshotLength);
+    pcap_dumper_t* file = dead != nullptr ? pcap_dump_open(dead, path.c_str()) : nullptr;
+    if (file == nullptr) return false;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const pcap_pkthdr header = HeaderOf(i, frames[i]);
+        pcap_dump(reinterpret_cast<unsigned char*>(file), &header, frames[i].data());
+    }
+    pcap_dump_close(file);
+    pcap_close(dead);
+    return true;
+}
+
+// pcapng by hand (libpcap writes only pcap): section header, one Ethernet
+// interface, one enhanced packet block per frame, microsecond times.
+void Put32(Bytes* out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+void PutBlock(Bytes* out, std::uint32_t type, const Bytes& body) {
+    const std::uint32_t length = static_cast<std::uint32_t>(12 + body.size());
+    Put32(out, type);
+    Put32(out, length);
+    out->insert(out->end(), body.begin(), body.end());
+    Put32(out, length);
+}
+
+Bytes PcapngFile(const std::vector<Bytes>& frames) {
+    Bytes out, section, interface;
+    Put32(&section, 0x1A2B3C4D);  // byte-order magic
+    Put32(&section, 0x00000001);  // version 1.0
+    Put32(&section, 0xFFFFFFFF);  // section length unknown
+    Put32(&section, 0xFFFFFFFF);
+    PutBlock(&out, 0x0A0D0D0A, section);
+    Put32(&interface, DLT_EN10MB);  // link type, then a reserved half
+    Put32(&interface, kSnapshotLength);
+    PutBlock(&out, 0x00000001, interface);
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const pcap_pkthdr header = HeaderOf(i, frames[i]);
+        const std::uint64_t micros = static_cast<std::uint64_t>(header.ts.tv_sec) * 1000000 + header.ts.tv_usec;
+        Bytes packetBlock;
+        Put32(&packetBlock, 0);  // interface 0
+        Put32(&packetBlock, static_cast<std::uint32_t>(micros >> 32));
+        Put32(&packetBlock, static_cast<std::uint32_t>(micros));
+        Put32(&packetBlock, header.caplen);
+        Put32(&packetBlock, header.len);
+        packetBlock.insert(packetBlock.end(), frames[i].begin(), frames[i].end());
+        packetBlock.resize((packetBlock.size() + 3) / 4 * 4, 0);
+        PutBlock(&out, 0x00000006, packetBlock);
+    }
+    return out;
+}
+
+bool WriteBytes(const std::string& path, const Bytes& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: capture_files DIR\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    const std::vector<Bytes> mixed = {kIpv4Magic, kIpv6Magic};
+    std::vector<Bytes> pcapngFrames;
+    for (const Bytes& packet : mixed) pcapngFrames.push_back(packet::EthernetFrame(packet, packet[0] >> 4 == 6 ? kIpv6 : kIpv4));
+    const bool written = WritePcap(dir + "/ethernet.pcap", DLT_EN10MB, EthernetFrames()) &&
+                         WritePcap(dir + "/cooked.pcap", DLT_LINUX_SLL, CookedFrames()) &&
+                         WritePcap(dir + "/cooked2.pcap", DLT_LINUX_SLL2, CookedV2Frames()) &&
+                         WritePcap(dir + "/rawip.pcap", DLT_RAW, RawIpFrames()) &&
+                         WritePcap(dir + "/radio.pcap", DLT_IEEE802_11, {kIpv4Magic}) &&
+                         WriteBytes(dir + "/ethernet.pcapng", PcapngFile(pcapngFrames));
+    if (written) return 0;
+    std::fprintf(stderr, "capture_files: cannot write the files in %s\n", dir.c_str());
+    return 1;
+}
