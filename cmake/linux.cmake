@@ -59,6 +59,11 @@ foreach(group reports reports_sanitized every_interface flood errors files ipv6_
   set_tests_properties(lumora_${group} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
 endforeach()
 
+# The capture file of bench/lumora_bench.
+add_executable(capture_file_writer bench/capture_file_writer.cpp)
+target_link_libraries(capture_file_writer PRIVATE ${LUMORA_PCAP_LIBRARY})
+target_compile_options(capture_file_writer PRIVATE ${LUMORA_WARNINGS})
+
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_executable(ethernet_wake_fuzz fuzz/ethernet_wake_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES}
     ${LUMORA_LINUX_ANALYSIS_SOURCES})

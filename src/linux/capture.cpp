@@ -20,6 +20,10 @@ constexpr int kRingBytes = 64 * 1024 * 1024;
 constexpr int kBufferTimeoutMs = 100;
 constexpr char kEveryInterface[] = "any";
 constexpr int kOptimize = 1;
+// Reads a capture file in large pieces: stdio's default of one block per
+// read() would make the system calls cost more than the analysis.
+constexpr std::size_t kFileBufferBytes = 1024 * 1024;
+constexpr char kStandardInput[] = "-";
 
 void ExplainActivateFailure(pcap_t* handle, int status, const char* device) {
     if (status == PCAP_ERROR_PERM_DENIED) {
@@ -83,10 +87,19 @@ pcap_t* OpenLiveCapture(const char* interface, bool promiscuous) {
 }
 
 pcap_t* OpenCaptureFile(const char* path) {
+    const bool standardInput = std::strcmp(path, kStandardInput) == 0;
+    std::FILE* file = standardInput ? stdin : std::fopen(path, "rb");
+    if (file == nullptr) {
+        PrintMessage("cannot read %s: %s", path, std::strerror(errno));
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IOFBF, kFileBufferBytes);
     char error[PCAP_ERRBUF_SIZE] = "";
-    pcap_t* handle = pcap_open_offline(path, error);
-    if (handle == nullptr) PrintMessage("cannot read %s: %s", path, error);
-    return handle;
+    pcap_t* handle = pcap_fopen_offline(file, error);  // closes the file with the handle
+    if (handle != nullptr) return handle;
+    PrintMessage("cannot read %s: %s", path, error);
+    if (!standardInput) std::fclose(file);
+    return nullptr;
 }
 
 bool CheckLinkType(pcap_t* handle, const char* source) {
@@ -99,7 +112,7 @@ bool CheckLinkType(pcap_t* handle, const char* source) {
     return false;
 }
 
-FilterStatus InstallFilter(pcap_t* handle, const std::string& expression) {
+FilterStatus InstallFilter(pcap_t* handle, const std::string& expression, bool live) {
     bpf_program program{};
     // The user's expression alone first, so libpcap's message is about it.
     if (!expression.empty()) {
@@ -109,7 +122,9 @@ FilterStatus InstallFilter(pcap_t* handle, const std::string& expression) {
         }
         pcap_freecode(&program);
     }
-    if (!Compile(handle, CaptureFilter(pcap_datalink(handle), expression), &program)) {
+    if (!live && expression.empty()) return FilterStatus::kInstalled;
+    const std::string filter = live ? CaptureFilter(pcap_datalink(handle), expression) : expression;
+    if (!Compile(handle, filter, &program)) {
         PrintMessage("cannot build the capture filter: %s", pcap_geterr(handle));
         return FilterStatus::kFailed;
     }

@@ -20,9 +20,11 @@ bool CheckLinkType(pcap_t* handle, const char* source);
 
 enum class FilterStatus { kInstalled, kBadExpression, kFailed };
 
-// Installs lumora's filter ANDed with the user's expression (may be empty).
+// Installs the user's expression (may be empty), ANDed live with lumora's
+// kernel filter. A file needs no filter of lumora's own: the frame dispatch
+// picks the candidates faster than libpcap's filter interpreter would.
 // A bad expression prints libpcap's message and gives kBadExpression.
-FilterStatus InstallFilter(pcap_t* handle, const std::string& expression);
+FilterStatus InstallFilter(pcap_t* handle, const std::string& expression, bool live);
 
 // Opens the pcap file that receives every reported frame. On failure prints
 // one line and returns nullptr.

@@ -111,7 +111,7 @@ int OpenSession(const Options& options, Session* session) {
     session->handle = OpenSource(options);
     if (session->handle == nullptr) return kExitFailure;
     if (!CheckLinkType(session->handle, SourceName(options))) return kExitFailure;
-    const FilterStatus filter = InstallFilter(session->handle, options.expression);
+    const FilterStatus filter = InstallFilter(session->handle, options.expression, options.readFile == nullptr);
     if (filter != FilterStatus::kInstalled) return filter == FilterStatus::kBadExpression ? kExitUsage : kExitFailure;
     if (options.writeFile != nullptr) {
         session->frameFile = OpenFrameFile(session->handle, options.writeFile);
