@@ -19,6 +19,9 @@ constexpr int kLargestPayload = 1400;
 constexpr int kMacRepetitions = 16;
 constexpr unsigned char kTarget[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
 constexpr unsigned kSeed = 20261207;
+constexpr long kFirstSecond = 1772917503;  // 2026-03-07 21:05:03 UTC
+constexpr long kFramesPerSecond = 1000;
+constexpr long kMicrosecondsPerFrame = 1000;
 
 void PutWord(std::vector<unsigned char>* f, int at, int value) {
     (*f)[at] = static_cast<unsigned char>(value >> 8);
@@ -78,8 +81,8 @@ int main(int argc, char** argv) {
         const std::vector<unsigned char> frame =
             magic ? MagicFrame(static_cast<unsigned>(i / kMagicEvery)) : NoiseFrame(&random);
         pcap_pkthdr header{};
-        header.ts.tv_sec = 1772917503 + i / 1000;
-        header.ts.tv_usec = static_cast<suseconds_t>(i % 1000) * 1000;
+        header.ts.tv_sec = kFirstSecond + i / kFramesPerSecond;
+        header.ts.tv_usec = static_cast<suseconds_t>(i % kFramesPerSecond * kMicrosecondsPerFrame);
         header.caplen = header.len = static_cast<bpf_u_int32>(frame.size());
         pcap_dump(reinterpret_cast<unsigned char*>(file), &header, frame.data());
     }

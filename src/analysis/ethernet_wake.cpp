@@ -13,6 +13,7 @@ constexpr int kDestinationMacOffset = 0;
 constexpr int kSourceMacOffset = 6;
 constexpr int kEtherTypeOffset = 12;
 constexpr int kVlanTagLength = 4;  // TCI, then the next EtherType
+constexpr int kEtherTypeLength = 2;
 constexpr int kMaxVlanTags = 2;
 constexpr int kVlanTypes[] = {0x8100, 0x88A8, 0x9100};
 
@@ -44,11 +45,11 @@ bool ParseEthernetFrame(const unsigned char* frame, int length, WakeFrame* wake)
     if (frame == nullptr || length < kEthernetHeaderLength) return false;
     int typeOffset = kEtherTypeOffset;
     for (int tags = 0; tags < kMaxVlanTags && IsVlanTag(ReadWord(frame + typeOffset)); ++tags) {
-        if (typeOffset + 2 + kVlanTagLength > length) return false;
+        if (typeOffset + kEtherTypeLength + kVlanTagLength > length) return false;
         typeOffset += kVlanTagLength;
     }
     if (ReadWord(frame + typeOffset) != kEtherTypeWake) return false;
-    const int payload = typeOffset + 2;
+    const int payload = typeOffset + kEtherTypeLength;
     *wake = WakeFrame{frame + kDestinationMacOffset, frame + kSourceMacOffset, frame + payload, length - payload};
     return true;
 }

@@ -14,7 +14,9 @@ constexpr int kEtherTypeIpv4 = 0x0800;
 constexpr int kEtherTypeIpv6 = 0x86DD;
 constexpr int kNoEtherType = -1;
 constexpr int kVlanTypes[] = {0x8100, 0x88A8, 0x9100};
-constexpr int kVlanTagLength = 4;
+constexpr int kVlanTagLength = 4;  // TCI, then the next EtherType
+constexpr int kTciLength = 2;
+constexpr int kEtherTypeLength = 2;
 constexpr int kMaxVlanTags = 2;
 constexpr int kMacLength = 6;
 
@@ -36,6 +38,7 @@ const unsigned char kBroadcastMac[kMacLength] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0
 // BSD loopback: a 4-byte address family, in the capturing host's byte order
 // (DLT_NULL) or in network order (DLT_LOOP).
 constexpr int kLoopbackHeaderLength = 4;
+constexpr int kBitsPerByte = 8;
 constexpr std::uint32_t kSwappedFamilyMask = 0xFFFF0000;
 constexpr std::uint32_t kFamilyInet = 2;
 constexpr std::uint32_t kFamiliesInet6[] = {10, 24, 28, 30};  // Linux, Net/OpenBSD, FreeBSD, macOS
@@ -69,7 +72,7 @@ bool IsVlanTag(int etherType) {
 bool SkipVlanTags(const unsigned char* bytes, int length, LinkView* view) {
     for (int tags = 0; tags < kMaxVlanTags && IsVlanTag(view->etherType); ++tags) {
         if (view->offset + kVlanTagLength > length) return false;
-        view->etherType = ReadWord(bytes + view->offset + 2);
+        view->etherType = ReadWord(bytes + view->offset + kTciLength);
         view->offset += kVlanTagLength;
     }
     return true;
@@ -77,7 +80,7 @@ bool SkipVlanTags(const unsigned char* bytes, int length, LinkView* view) {
 
 bool ReadEthernet(const unsigned char* bytes, int length, LinkView* view) {
     if (length < kEthernetHeaderLength) return false;
-    view->etherType = ReadWord(bytes + kEthernetHeaderLength - 2);
+    view->etherType = ReadWord(bytes + kEthernetHeaderLength - kEtherTypeLength);
     view->offset = kEthernetHeaderLength;
     view->hasMacs = true;
     view->destination = bytes;
@@ -131,8 +134,8 @@ int EtherTypeOfFamily(std::uint32_t family) {
 // byte order.
 bool ReadBsdLoopback(const unsigned char* bytes, int length, LinkView* view) {
     if (length < kLoopbackHeaderLength) return false;
-    std::uint32_t family = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
-                           (std::uint32_t{bytes[2]} << 8) | bytes[3];
+    std::uint32_t family = 0;
+    for (int i = 0; i < kLoopbackHeaderLength; ++i) family = (family << kBitsPerByte) | bytes[i];
     if ((family & kSwappedFamilyMask) != 0) family = __builtin_bswap32(family);
     view->etherType = EtherTypeOfFamily(family);
     view->offset = kLoopbackHeaderLength;
