@@ -12,7 +12,7 @@ constexpr int kEtherTypeWake = 0x0842;
 // address on, without the frame check sequence) into `report`, a buffer of
 // kReportBufferSize bytes, when its EtherType, behind at most two VLAN tags,
 // is 0x0842 and its payload holds six 0xFF bytes in a row. Returns false,
-// leaving `report` unspecified, for anything else. The text is always
+// leaving `report` undetermined, for anything else. The text is always
 // NUL-terminated.
 bool FormatEthernetWakeReport(char* report, const unsigned char* frame, int length);
 

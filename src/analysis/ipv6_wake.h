@@ -11,7 +11,7 @@ constexpr int kIpv6HeaderLength = 40;
 // into `report`, a buffer of kReportBufferSize bytes, when it carries UDP,
 // directly or behind hop-by-hop, routing, destination-options and first-
 // fragment headers, and the UDP payload holds six 0xFF bytes in a row.
-// Returns false, leaving `report` unspecified, for anything else. Reads no
+// Returns false, leaving `report` undetermined, for anything else. Reads no
 // byte at or past `length`; the text is always NUL-terminated.
 bool FormatIpv6MagicPacketReportAt(char* report, const unsigned char* datagram, int length,
                                    const std::tm& received);
