@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/startup.h"
 #include "gui_test_support.h"
 #include "resource.h"
 #include "ui/text_copy.h"
@@ -319,6 +321,35 @@ TEST(Captions, LongCaptionAndInitialTextAreCutAndShown) {
     EXPECT_EQ(code, kEndCancelled);
     EXPECT_EQ(shownCaption, caption.substr(0, 255));
     EXPECT_EQ(shownLog, text.substr(0, 999));
+}
+
+// The notice names the listening address; with the widest address the
+// first line still fits the log without scrolling sideways.
+TEST(Captions, TheListeningNoticeFitsTheFirstLine) {
+    char text[kInitialTextSize];
+    FormatInitialText(text, sizeof text, "255.255.255.255");
+    const std::string firstLine = std::string(text).substr(0, std::string(text).find("\r\n"));
+    EXPECT_EQ(std::string(text), firstLine + "\r\nSniffing is started!\r\n");
+    EXPECT_EQ(firstLine.rfind("A tool to troubleshoot Wake-on-LAN. ", 0), 0u);
+    EXPECT_NE(firstLine.find("255.255.255.255"), std::string::npos);
+    WorkerScript script;
+    CUPDialog dialog(nullptr, ScriptedWorker, &script, kCaption, 1, text);
+    SIZE lineSize{};
+    RECT formatRect{};
+    RunDialog(dialog, [&](HWND hwnd) {
+        HWND log = GetDlgItem(hwnd, IDC_LOG);
+        SendMessageA(log, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&formatRect));
+        HDC dc = GetDC(log);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(log, WM_GETFONT, 0, 0)));
+        GetTextExtentPoint32A(dc, firstLine.c_str(), static_cast<int>(firstLine.size()), &lineSize);
+        SelectObject(dc, old);
+        ReleaseDC(log, dc);
+        PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_GT(lineSize.cx, 0);
+    EXPECT_LE(lineSize.cx, formatRect.right - formatRect.left) << firstLine;
+    std::printf("First line: %ld of %ld pixels\n", static_cast<long>(lineSize.cx),
+                static_cast<long>(formatRect.right - formatRect.left));
 }
 
 TEST(Captions, ACutNeverSplitsADoubleByteCharacter) {

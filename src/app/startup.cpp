@@ -3,6 +3,7 @@
 #include <mstcpip.h>
 #include <ws2tcpip.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "app/failure_report.h"
@@ -11,15 +12,21 @@
 #include "version.h"
 
 const char kLumoraCaption[] = "Lumora v" LUMORA_VERSION_SHORT;
-const char kLumoraInitialText[] =
-    "A tool to troubleshoot Wake-on-LAN. Leave it open while you send the magic packet.\r\n"
-    "Sniffing is started!\r\n";
 
 namespace {
+
+constexpr char kInitialTextFormat[] =
+    "A tool to troubleshoot Wake-on-LAN. Listening on %s: leave it open.\r\n"
+    "Sniffing is started!\r\n";
 
 constexpr WORD kWinsockVersion = MAKEWORD(2, 2);
 constexpr int kHostNameSize = 100;
 constexpr DWORD kReceiveAllOn = RCVALL_ON;
+// In receive-all mode every datagram of the machine queues here while the
+// worker waits for the log to be rewritten; the default buffer overflows in
+// a burst and drops the very magic packet the user waits for.
+constexpr int kReceiveBufferBytes = 8 * 1024 * 1024;
+constexpr char kUnknownAddress[] = "an unknown address";
 constexpr int kExitNormal = 0;
 constexpr int kExitSetupFailed = 1;
 
@@ -60,6 +67,12 @@ bool FirstHostAddress(sockaddr_in* address) {
     return true;
 }
 
+// A refusal leaves the default buffer, which still captures.
+void EnlargeReceiveBuffer(SOCKET capture) {
+    const int bytes = kReceiveBufferBytes;
+    setsockopt(capture, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+}
+
 bool SwitchOnReceiveAll(SOCKET capture) {
     DWORD value = kReceiveAllOn;
     DWORD returned = 0;
@@ -84,11 +97,25 @@ bool OpenCaptureSocket(const CaptureSocketSetup& setup, SOCKET* capture) {
         ReportFailure("bind()");
         return false;
     }
+    EnlargeReceiveBuffer(*capture);
     return !setup.receiveAll || SwitchOnReceiveAll(*capture);
 }
 
+void FormatInitialText(char* text, int size, const char* address) {
+    std::snprintf(text, static_cast<std::size_t>(size), kInitialTextFormat, address);
+}
+
 INT_PTR RunCaptureDialog(SOCKET* capture) {
-    CUPDialog dialog(nullptr, CaptureWorker, capture, kLumoraCaption, 0, kLumoraInitialText);
+    // The address the socket is bound to, so that on a machine with several
+    // adapters the user sees at once whether it listens where the packet goes.
+    sockaddr_in bound{};
+    int length = sizeof bound;
+    const char* address = kUnknownAddress;
+    if (getsockname(*capture, reinterpret_cast<sockaddr*>(&bound), &length) != SOCKET_ERROR)
+        address = inet_ntoa(bound.sin_addr);
+    char initialText[kInitialTextSize];
+    FormatInitialText(initialText, sizeof initialText, address);
+    CUPDialog dialog(nullptr, CaptureWorker, capture, kLumoraCaption, 0, initialText);
     const INT_PTR endCode = dialog.DoModal();
     if (endCode == kEndFinished) {
         // The worker has ended, or is released from its receive by the close.

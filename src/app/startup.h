@@ -29,4 +29,6 @@ INT_PTR RunCaptureDialog(SOCKET* capture);
 int RunLumora(const CaptureSocketSetup& setup);
 
 extern const char kLumoraCaption[];
-extern const char kLumoraInitialText[];
+// Writes the log's initial text into `text` (`size` bytes, always
+// terminated); it names `address`, the one the capture listens on.
+void FormatInitialText(char* text, int size, const char* address);
