@@ -81,3 +81,11 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   target_link_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
   add_test(NAME frame_fuzz COMMAND frame_fuzz -runs=300000 -max_total_time=30 -max_len=4096)
 endif()
+
+# --- output_test: the wake verdict, --mac parsing, the line and json formats
+# and the end-of-run summary, under the sanitizers (one block, kept last).
+add_executable(output_test tests/linux/wake_verdict_test.cpp)
+target_link_libraries(output_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
+target_include_directories(output_test PRIVATE tests)
+target_compile_options(output_test PRIVATE ${LUMORA_WARNINGS})
+add_test(NAME output_test COMMAND output_test)

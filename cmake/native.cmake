@@ -4,7 +4,8 @@ find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 
 set(LUMORA_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-set(LUMORA_ANALYSIS_SOURCES src/analysis/magic_packet.cpp src/analysis/ethernet_wake.cpp)
+set(LUMORA_ANALYSIS_SOURCES src/analysis/magic_packet.cpp src/analysis/ethernet_wake.cpp
+  src/analysis/wake_verdict.cpp)
 
 add_library(lumora_analysis STATIC ${LUMORA_ANALYSIS_SOURCES})
 target_include_directories(lumora_analysis PUBLIC src)
