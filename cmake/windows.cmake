@@ -53,3 +53,6 @@ lumora_windows_test(lumora_exe_test tests/lumora_exe_test.cpp tests/gui_test_sup
 target_link_libraries(lumora_exe_test PRIVATE version)
 add_dependencies(lumora_exe_test Lumora)
 lumora_windows_test(capture_e2e_test tests/capture_e2e_test.cpp tests/gui_test_support.cpp ${LUMORA_RESOURCES})
+# The file itself, read without running it: machine, subsystem, imports,
+# version block and manifest.
+add_test(NAME lumora_exe_file COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-exe ${LUMORA_WINDOWS_ARCH} $<TARGET_FILE:Lumora>)
