@@ -84,8 +84,13 @@ endif()
 
 # --- output_test: the wake verdict, --mac parsing, the line and json formats
 # and the end-of-run summary, under the sanitizers (one block, kept last).
-add_executable(output_test tests/linux/wake_verdict_test.cpp)
+add_executable(output_test tests/linux/wake_verdict_test.cpp tests/linux/mac_filter_test.cpp
+  tests/linux/output_format_test.cpp tests/linux/sighting_summary_test.cpp
+  src/linux/mac_filter.cpp src/linux/output_format.cpp src/linux/sighting_summary.cpp)
 target_link_libraries(output_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
 target_include_directories(output_test PRIVATE tests)
 target_compile_options(output_test PRIVATE ${LUMORA_WARNINGS})
+# Python's json module reads every line of a larger run back.
+target_compile_definitions(output_test PRIVATE
+  LUMORA_JSON_CHECK="${CMAKE_SOURCE_DIR}/tests/linux/check_json_lines.py")
 add_test(NAME output_test COMMAND output_test)

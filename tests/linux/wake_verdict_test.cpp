@@ -127,14 +127,4 @@ TEST(WakeVerdict, AgreesWithTheReportOnTargetAndPassword) {
     }
 }
 
-TEST(WakeVerdict, NoStreamOrNoBytesGivesNothingIntact) {
-    const Bytes packet = AsDatagram(MagicCopies(16));
-    for (const WakeVerdict& v : {JudgeMagicPacket(packet.data(), -1, static_cast<int>(packet.size())),
-                                 JudgeMagicPacket(nullptr, 28, static_cast<int>(packet.size()))}) {
-        EXPECT_EQ(v.repetitions, 0);
-        EXPECT_TRUE(v.endedEarly);
-        EXPECT_FALSE(v.wellFormed);
-    }
-}
-
 }  // namespace

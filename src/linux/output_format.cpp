@@ -1,0 +1,351 @@
+// The two formats, each written in one pass into the caller's buffer.
+//
+// line, one per magic packet, fields separated as tcpdump does:
+//   21:05:03.123456 eth0 udp4 10.77.0.1.50000 > 10.77.0.255.9: target 00:1A:2B:3C:4D:5E, 16/16 copies, password A1:A2:A3:A4
+//   time of day (local, microseconds), interface, kind, source > destination
+//   (address.port for UDP, IPv6 too, as tcpdump writes it; MAC for ether),
+//   target MAC, intact copies, then the password if any (at most 16 bytes,
+//   then "...") and "malformed: <reasons>" when the packet is not well formed.
+//   Interface bytes that would break the line (controls, space, DEL,
+//   backslash) are written as \xNN.
+//
+// json, one object per line, keys always in this order:
+//   time             string, RFC 3339 local time with microseconds and offset,
+//                    "2026-03-07T21:05:03.123456+01:00"
+//   interface        string
+//   kind             "udp4", "udp6" or "ether"
+//   source           string, address (UDP) or MAC (ether)
+//   destination      likewise
+//   source_port      integer, UDP only (the key is left out for ether)
+//   destination_port integer, UDP only (likewise)
+//   udp_length       integer, null for ether
+//   udp_checksum     integer, null for ether
+//   target_mac       "00:1A:2B:3C:4D:5E", "--" for bytes never received
+//   repetitions      integer 0-16
+//   password         upper-case hex string, null when there is none
+//   well_formed      true or false
+//   payload          upper-case hex string, the payload whole as captured
+//   truncated        true or false
+// No spaces between tokens. Strings escape '"' and '\' with a backslash and
+// every byte below 0x20 as \u00xx. Valid UTF-8 passes through; a byte that
+// is not part of a valid UTF-8 sequence is written as \u00xx, its Latin-1
+// reading, so the line is always valid JSON whatever bytes a name holds.
+#include "linux/output_format.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr int kFullCopies = 16;
+constexpr int kLinePasswordBytes = 16;
+constexpr int kTimeTextSize = 64;
+constexpr int kNibbleBits = 4;
+constexpr int kNibbleMask = 0x0F;
+constexpr int kSecondsPerMinute = 60;
+constexpr int kMinutesPerHour = 60;
+constexpr unsigned char kFirstPrintable = 0x21;  // space and below are escaped in lines
+constexpr unsigned char kDelete = 0x7F;
+constexpr unsigned char kFirstNonControl = 0x20;
+constexpr unsigned char kFirstNonAscii = 0x80;
+constexpr char kUpperHex[] = "0123456789ABCDEF";
+constexpr char kLowerHex[] = "0123456789abcdef";
+
+// The caller's buffer, filled front to back; once a piece does not fit,
+// nothing more is written and the result is a failure.
+struct Output {
+    char* text;
+    int size;
+    int length;
+    bool full;
+};
+
+void Put(Output& out, const char* piece, int count) {
+    if (out.full) return;
+    if (count > out.size - 1 - out.length) {
+        out.full = true;
+        return;
+    }
+    std::memcpy(out.text + out.length, piece, static_cast<std::size_t>(count));
+    out.length += count;
+}
+
+void PutText(Output& out, const char* piece) { Put(out, piece, static_cast<int>(std::strlen(piece))); }
+
+void PutChar(Output& out, char c) { Put(out, &c, 1); }
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 2, 3)))
+#endif
+void PutFormat(Output& out, const char* format, ...) {
+    if (out.full) return;
+    const int room = out.size - out.length;
+    std::va_list args;
+    va_start(args, format);
+    const int count = std::vsnprintf(out.text + out.length, static_cast<std::size_t>(room), format, args);
+    va_end(args);
+    if (count < 0 || count >= room) {
+        out.full = true;
+        return;
+    }
+    out.length += count;
+}
+
+void PutHexByte(Output& out, unsigned char byte, const char* digits) {
+    const char pair[] = {digits[byte >> kNibbleBits], digits[byte & kNibbleMask]};
+    Put(out, pair, sizeof pair);
+}
+
+void PutHex(Output& out, const unsigned char* bytes, int count, const char* separator) {
+    for (int i = 0; i < count && !out.full; ++i) {
+        if (i > 0) PutText(out, separator);
+        PutHexByte(out, bytes[i], kUpperHex);
+    }
+}
+
+int Finish(Output& out) {
+    if (out.full) {
+        out.text[0] = '\0';
+        return -1;
+    }
+    out.text[out.length] = '\0';
+    return out.length;
+}
+
+const char* KindName(SightingKind kind) {
+    switch (kind) {
+        case SightingKind::kUdp4: return "udp4";
+        case SightingKind::kUdp6: return "udp6";
+        case SightingKind::kEther: return "ether";
+    }
+    return "?";
+}
+
+bool IsUdp(const Sighting& s) { return s.kind != SightingKind::kEther; }
+
+void PutTargetMac(Output& out, const Sighting& s) {
+    char mac[kMacTextSize];
+    FormatMacAddress(s.targetMac, s.targetMacBytes, mac);
+    PutText(out, mac);
+}
+
+// --- line ---
+
+void PutLineInterface(Output& out, const char* name) {
+    for (const char* c = name == nullptr ? "" : name; *c != '\0' && !out.full; ++c) {
+        const unsigned char byte = static_cast<unsigned char>(*c);
+        if (byte < kFirstPrintable || byte == kDelete || byte == '\\') {
+            PutText(out, "\\x");
+            PutHexByte(out, byte, kLowerHex);
+        } else {
+            PutChar(out, *c);
+        }
+    }
+}
+
+void PutEndpoint(Output& out, const Sighting& s, const char* address, int port) {
+    PutText(out, address);
+    if (IsUdp(s)) PutFormat(out, ".%d", port);
+}
+
+void PutLinePassword(Output& out, const WakeVerdict& v, const unsigned char* password) {
+    if (v.password == PasswordKind::kNone || password == nullptr) return;
+    const int shown = v.passwordLength < kLinePasswordBytes ? v.passwordLength : kLinePasswordBytes;
+    PutText(out, ", password ");
+    PutHex(out, password, shown, ":");
+    if (shown < v.passwordLength) PutText(out, "...");
+}
+
+// The first copy that breaks the run, then an unusable password.
+void PutMalformedReasons(Output& out, const WakeVerdict& v) {
+    if (v.wellFormed) return;
+    PutText(out, ", malformed: ");
+    const bool brokenCopy = v.repetitions < kFullCopies;
+    if (brokenCopy && v.repetitions < v.copiesReceived) PutFormat(out, "copy %d differs", v.repetitions + 1);
+    if (brokenCopy && v.repetitions == v.copiesReceived) PutFormat(out, "data ends in copy %d", v.repetitions + 1);
+    if (brokenCopy && v.password == PasswordKind::kUnusual) PutText(out, "; ");
+    if (v.password == PasswordKind::kUnusual) PutFormat(out, "%d-byte password", v.passwordLength);
+}
+
+// --- json ---
+
+// The well-formed UTF-8 sequences by lead byte: their length and the range
+// the second byte must lie in (narrower after E0, ED, F0 and F4, which rules
+// out overlong forms, surrogates and code points past U+10FFFF).
+struct Utf8Lead {
+    unsigned char first;
+    unsigned char last;
+    int length;
+    unsigned char secondLow;
+    unsigned char secondHigh;
+};
+
+constexpr unsigned char kContinuationLow = 0x80;
+constexpr unsigned char kContinuationHigh = 0xBF;
+constexpr Utf8Lead kUtf8Leads[] = {
+    {0xC2, 0xDF, 2, 0x80, 0xBF}, {0xE0, 0xE0, 3, 0xA0, 0xBF}, {0xE1, 0xEC, 3, 0x80, 0xBF},
+    {0xED, 0xED, 3, 0x80, 0x9F}, {0xEE, 0xEF, 3, 0x80, 0xBF}, {0xF0, 0xF0, 4, 0x90, 0xBF},
+    {0xF1, 0xF3, 4, 0x80, 0xBF}, {0xF4, 0xF4, 4, 0x80, 0x8F},
+};
+
+bool IsContinuation(unsigned char byte) { return byte >= kContinuationLow && byte <= kContinuationHigh; }
+
+// Length of the valid UTF-8 sequence at `s` (2-4), or 0. Stops at the first
+// byte that does not fit, so it never reads past the terminator.
+int Utf8SequenceLength(const unsigned char* s) {
+    for (const Utf8Lead& lead : kUtf8Leads) {
+        if (s[0] < lead.first || s[0] > lead.last) continue;
+        if (s[1] < lead.secondLow || s[1] > lead.secondHigh) return 0;
+        for (int i = 2; i < lead.length; ++i)
+            if (!IsContinuation(s[i])) return 0;
+        return lead.length;
+    }
+    return 0;
+}
+
+void PutUnicodeEscape(Output& out, unsigned char byte) {
+    PutText(out, "\\u00");
+    PutHexByte(out, byte, kLowerHex);
+}
+
+void PutJsonString(Output& out, const char* text) {
+    PutChar(out, '"');
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(text == nullptr ? "" : text);
+    while (*s != '\0' && !out.full) {
+        if (*s == '"' || *s == '\\') {
+            const char escaped[] = {'\\', static_cast<char>(*s)};
+            Put(out, escaped, sizeof escaped);
+            ++s;
+            continue;
+        }
+        if (*s < kFirstNonControl) {
+            PutUnicodeEscape(out, *s++);
+            continue;
+        }
+        const int sequence = *s < kFirstNonAscii ? 1 : Utf8SequenceLength(s);
+        if (sequence == 0) {
+            PutUnicodeEscape(out, *s++);
+            continue;
+        }
+        Put(out, reinterpret_cast<const char*>(s), sequence);
+        s += sequence;
+    }
+    PutChar(out, '"');
+}
+
+void PutJsonStringKey(Output& out, const char* key, const char* value) {
+    PutFormat(out, ",\"%s\":", key);
+    PutJsonString(out, value);
+}
+
+void PutJsonNumberKey(Output& out, const char* key, int value) { PutFormat(out, ",\"%s\":%d", key, value); }
+
+void PutJsonHexKey(Output& out, const char* key, const unsigned char* bytes, int count) {
+    PutFormat(out, ",\"%s\":\"", key);
+    PutHex(out, bytes, count, "");
+    PutChar(out, '"');
+}
+
+void PutJsonUdpFields(Output& out, const Sighting& s) {
+    if (!IsUdp(s)) {
+        PutText(out, ",\"udp_length\":null,\"udp_checksum\":null");
+        return;
+    }
+    PutJsonNumberKey(out, "source_port", s.sourcePort);
+    PutJsonNumberKey(out, "destination_port", s.destinationPort);
+    PutJsonNumberKey(out, "udp_length", s.udpLength);
+    PutJsonNumberKey(out, "udp_checksum", s.udpChecksum);
+}
+
+void PutJsonPassword(Output& out, const Sighting& s) {
+    if (s.verdict.password == PasswordKind::kNone || s.password == nullptr) {
+        PutText(out, ",\"password\":null");
+        return;
+    }
+    PutJsonHexKey(out, "password", s.password, s.verdict.passwordLength);
+}
+
+bool ToLocalTime(const CaptureTime& time, std::tm* local) {
+    const std::time_t seconds = static_cast<std::time_t>(time.seconds);
+    return localtime_r(&seconds, local) != nullptr;
+}
+
+bool Rfc3339Time(const CaptureTime& time, char* text, int size) {
+    std::tm local{};
+    if (!ToLocalTime(time, &local)) return false;
+    char clock[kTimeTextSize];
+    if (std::strftime(clock, sizeof clock, "%Y-%m-%dT%H:%M:%S", &local) == 0) return false;
+    const long offset = local.tm_gmtoff / kSecondsPerMinute;
+    const long magnitude = offset < 0 ? -offset : offset;
+    const int count = std::snprintf(text, static_cast<std::size_t>(size), "%s.%06d%c%02ld:%02ld", clock,
+                                    time.microseconds, offset < 0 ? '-' : '+', magnitude / kMinutesPerHour,
+                                    magnitude % kMinutesPerHour);
+    return count > 0 && count < size;
+}
+
+}  // namespace
+
+void DescribeMagicPacket(const unsigned char* bytes, int sync, int end, Sighting* sighting) {
+    const WakeVerdict verdict = JudgeMagicPacket(bytes, sync, end);
+    sighting->verdict = verdict;
+    sighting->targetMac = nullptr;
+    sighting->targetMacBytes = 0;
+    sighting->password = nullptr;
+    if (bytes == nullptr || sync < 0) return;
+    const int received = end - verdict.macOffset;
+    if (received <= 0) return;
+    sighting->targetMac = bytes + verdict.macOffset;
+    sighting->targetMacBytes = received < kMacAddressLength ? received : kMacAddressLength;
+    if (verdict.password != PasswordKind::kNone) sighting->password = bytes + verdict.passwordOffset;
+}
+
+bool FormatLocalTime(const CaptureTime& time, const char* format, char* text, int size) {
+    std::tm local{};
+    if (text == nullptr || size <= 0 || !ToLocalTime(time, &local)) return false;
+    return std::strftime(text, static_cast<std::size_t>(size), format, &local) != 0;
+}
+
+int FormatSightingLine(const Sighting& s, char* text, int size) {
+    if (text == nullptr || size <= 0) return -1;
+    Output out{text, size, 0, false};
+    char clock[kTimeTextSize];
+    if (!FormatLocalTime(s.time, "%H:%M:%S", clock, sizeof clock)) out.full = true;
+    PutFormat(out, "%s.%06d ", clock, s.time.microseconds);
+    PutLineInterface(out, s.interface);
+    PutFormat(out, " %s ", KindName(s.kind));
+    PutEndpoint(out, s, s.source, s.sourcePort);
+    PutText(out, " > ");
+    PutEndpoint(out, s, s.destination, s.destinationPort);
+    PutText(out, ": target ");
+    PutTargetMac(out, s);
+    PutFormat(out, ", %d/%d copies", s.verdict.repetitions, kFullCopies);
+    PutLinePassword(out, s.verdict, s.password);
+    PutMalformedReasons(out, s.verdict);
+    PutChar(out, '\n');
+    return Finish(out);
+}
+
+int FormatSightingJson(const Sighting& s, char* text, int size) {
+    if (text == nullptr || size <= 0) return -1;
+    Output out{text, size, 0, false};
+    char time[kTimeTextSize];
+    if (!Rfc3339Time(s.time, time, sizeof time)) out.full = true;
+    PutText(out, "{\"time\":");
+    PutJsonString(out, time);
+    PutJsonStringKey(out, "interface", s.interface);
+    PutJsonStringKey(out, "kind", KindName(s.kind));
+    PutJsonStringKey(out, "source", s.source);
+    PutJsonStringKey(out, "destination", s.destination);
+    PutJsonUdpFields(out, s);
+    PutText(out, ",\"target_mac\":\"");
+    PutTargetMac(out, s);
+    PutChar(out, '"');
+    PutJsonNumberKey(out, "repetitions", s.verdict.repetitions);
+    PutJsonPassword(out, s);
+    PutFormat(out, ",\"well_formed\":%s", s.verdict.wellFormed ? "true" : "false");
+    PutJsonHexKey(out, "payload", s.payload, s.payloadLength);
+    PutFormat(out, ",\"truncated\":%s}\n", s.truncated ? "true" : "false");
+    return Finish(out);
+}
