@@ -4,6 +4,7 @@
 // magic_packet.cpp needs no other source for it.
 #pragma once
 
+#include "analysis/frame_fields.h"
 #include "analysis/magic_packet.h"
 
 #include <cstdarg>
@@ -96,9 +97,7 @@ inline void AppendHexByte(ReportWriter& w, unsigned char byte) {
     w.length += kHexGroupLength;
 }
 
-inline int ReadWord(const unsigned char* at) {
-    return (at[0] << 8) | at[1];  // network byte order
-}
+using frame_fields::ReadWord;
 
 inline void AppendTimeReceived(ReportWriter& w, const std::tm& received) {
     char date[kTimeTextSize];

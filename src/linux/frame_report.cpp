@@ -1,6 +1,7 @@
 #include "linux/frame_report.h"
 
 #include "analysis/ethernet_wake.h"
+#include "analysis/frame_fields.h"
 #include "analysis/ipv6_wake.h"
 #include "analysis/magic_packet.h"
 
@@ -13,11 +14,6 @@ namespace {
 constexpr int kEtherTypeIpv4 = 0x0800;
 constexpr int kEtherTypeIpv6 = 0x86DD;
 constexpr int kNoEtherType = -1;
-constexpr int kVlanTypes[] = {0x8100, 0x88A8, 0x9100};
-constexpr int kVlanTagLength = 4;  // TCI, then the next EtherType
-constexpr int kTciLength = 2;
-constexpr int kEtherTypeLength = 2;
-constexpr int kMaxVlanTags = 2;
 constexpr int kMacLength = 6;
 
 // Linux cooked headers: v1 is 16 bytes, v2 20.
@@ -59,28 +55,17 @@ struct LinkView {
     const unsigned char* source = nullptr;
 };
 
-int ReadWord(const unsigned char* at) { return (at[0] << 8) | at[1]; }
+using frame_fields::ReadWord;
 
-bool IsVlanTag(int etherType) {
-    for (const int tag : kVlanTypes)
-        if (etherType == tag) return true;
-    return false;
-}
-
-// Steps over up to two VLAN tags, which libpcap puts back in the frame when
-// the kernel had taken them out. False when a tag is cut short.
+// Up to two VLAN tags, which libpcap puts back in the frame when the kernel
+// had taken them out. False when a tag is cut short.
 bool SkipVlanTags(const unsigned char* bytes, int length, LinkView* view) {
-    for (int tags = 0; tags < kMaxVlanTags && IsVlanTag(view->etherType); ++tags) {
-        if (view->offset + kVlanTagLength > length) return false;
-        view->etherType = ReadWord(bytes + view->offset + kTciLength);
-        view->offset += kVlanTagLength;
-    }
-    return true;
+    return frame_fields::SkipVlanTags(bytes, length, &view->etherType, &view->offset);
 }
 
 bool ReadEthernet(const unsigned char* bytes, int length, LinkView* view) {
     if (length < kEthernetHeaderLength) return false;
-    view->etherType = ReadWord(bytes + kEthernetHeaderLength - kEtherTypeLength);
+    view->etherType = ReadWord(bytes + kEthernetHeaderLength - frame_fields::kEtherTypeLength);
     view->offset = kEthernetHeaderLength;
     view->hasMacs = true;
     view->destination = bytes;

@@ -1,0 +1,35 @@
+// Field readers and link-layer constants shared by the reports and by
+// lumora's frame dispatch, so each header is read one way only. Portable and
+// header-only.
+#pragma once
+
+namespace frame_fields {
+
+inline constexpr int kEtherTypeLength = 2;
+inline constexpr int kVlanTagLength = 4;  // TCI, then the next EtherType
+inline constexpr int kVlanTciLength = 2;
+inline constexpr int kMaxVlanTags = 2;    // 802.1Q, or 802.1ad with an inner 802.1Q tag
+inline constexpr int kVlanTypes[] = {0x8100, 0x88A8, 0x9100};
+
+inline int ReadWord(const unsigned char* at) {
+    return (at[0] << 8) | at[1];  // network byte order
+}
+
+inline bool IsVlanTag(int etherType) {
+    for (const int tag : kVlanTypes)
+        if (etherType == tag) return true;
+    return false;
+}
+
+// Steps over up to two VLAN tags: `etherType` is the type read just before
+// `offset`, and both move on past each tag. False when a tag is cut short.
+inline bool SkipVlanTags(const unsigned char* bytes, int length, int* etherType, int* offset) {
+    for (int tags = 0; tags < kMaxVlanTags && IsVlanTag(*etherType); ++tags) {
+        if (*offset + kVlanTagLength > length) return false;
+        *etherType = ReadWord(bytes + *offset + kVlanTciLength);
+        *offset += kVlanTagLength;
+    }
+    return true;
+}
+
+}  // namespace frame_fields
