@@ -72,8 +72,8 @@ void PrintInterface(int number, const pcap_if_t* device) {
 
 }  // namespace
 
-pcap_t* OpenLiveCapture(const char* interface, bool promiscuous) {
-    const char* device = interface != nullptr ? interface : kEveryInterface;
+pcap_t* OpenLiveCapture(const char* name, bool promiscuous) {
+    const char* device = name != nullptr ? name : kEveryInterface;
     char error[PCAP_ERRBUF_SIZE] = "";
     pcap_t* handle = pcap_create(device, error);
     if (handle == nullptr) {

@@ -9,7 +9,7 @@
 // Opens and activates a live handle on `interface` (nullptr: every
 // interface): memory-mapped ring, 100 ms buffer timeout, incoming frames
 // only. On failure prints one line and returns nullptr.
-pcap_t* OpenLiveCapture(const char* interface, bool promiscuous);
+pcap_t* OpenLiveCapture(const char* device, bool promiscuous);
 
 // Opens a pcap or pcapng file, "-" for standard input. On failure prints one
 // line and returns nullptr.

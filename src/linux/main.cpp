@@ -79,7 +79,7 @@ void Capture(Session* session, const char* source) {
 
 const char* SourceName(const Options& options) {
     if (options.readFile != nullptr) return options.readFile;
-    return options.interface != nullptr ? options.interface : "every interface";
+    return options.device != nullptr ? options.device : "every interface";
 }
 
 void AnnounceStart(const Options& options, int linkType) {
@@ -101,7 +101,7 @@ void AnnounceEnd(const Options& options, const Session& session) {
 
 pcap_t* OpenSource(const Options& options) {
     if (options.readFile != nullptr) return OpenCaptureFile(options.readFile);
-    return OpenLiveCapture(options.interface, options.promiscuous);
+    return OpenLiveCapture(options.device, options.promiscuous);
 }
 
 // Everything that needs privileges happens here, before they are dropped.

@@ -104,7 +104,7 @@ bool SetOnce(const char** slot, const char* letter) {
 
 bool TakeValue(int code, Options* options) {
     switch (code) {
-        case 'i': return SetOnce(&options->interface, "i");
+        case 'i': return SetOnce(&options->device, "i");
         case 'r': return SetOnce(&options->readFile, "r");
         case 'w': return SetOnce(&options->writeFile, "w");
         case 'Z': return SetOnce(&options->user, "Z");
@@ -140,12 +140,12 @@ void TakeExpression(int argc, char** argv, Options* options) {
 }
 
 bool CheckCombination(Options* options) {
-    if (options->interface != nullptr && std::strcmp(options->interface, kEveryInterface) == 0)
-        options->interface = nullptr;
-    if (options->readFile != nullptr && (options->interface != nullptr || options->promiscuous))
+    if (options->device != nullptr && std::strcmp(options->device, kEveryInterface) == 0)
+        options->device = nullptr;
+    if (options->readFile != nullptr && (options->device != nullptr || options->promiscuous))
         return Usage("%s reads a file: -r takes no -i or --promisc", "lumora -r");
     // Promiscuous mode belongs to one interface; -i says which.
-    if (options->promiscuous && options->readFile == nullptr && options->interface == nullptr)
+    if (options->promiscuous && options->readFile == nullptr && options->device == nullptr)
         return Usage("%s needs an interface: add -i IFACE", "--promisc");
     if (options->writeFile != nullptr && std::strcmp(options->writeFile, kStandardStream) == 0)
         return Usage("%s: standard output carries the reports, name a file", "-w -");

@@ -5,7 +5,7 @@
 #include <string>
 
 struct Options {
-    const char* interface = nullptr;  // nullptr: every interface
+    const char* device = nullptr;  // -i; nullptr: every interface
     const char* readFile = nullptr;   // -r: a capture file, "-" standard input
     const char* writeFile = nullptr;  // -w: the pcap file of reported frames
     const char* user = nullptr;       // -Z: whom to run as after start-up

@@ -313,7 +313,7 @@ int FormatSightingLine(const Sighting& s, char* text, int size) {
     char clock[kTimeTextSize];
     if (!FormatLocalTime(s.time, "%H:%M:%S", clock, sizeof clock)) out.full = true;
     PutFormat(out, "%s.%06d ", clock, s.time.microseconds);
-    PutLineInterface(out, s.interface);
+    PutLineInterface(out, s.interfaceName);
     PutFormat(out, " %s ", KindName(s.kind));
     PutEndpoint(out, s, s.source, s.sourcePort);
     PutText(out, " > ");
@@ -334,7 +334,7 @@ int FormatSightingJson(const Sighting& s, char* text, int size) {
     if (!Rfc3339Time(s.time, time, sizeof time)) out.full = true;
     PutText(out, "{\"time\":");
     PutJsonString(out, time);
-    PutJsonStringKey(out, "interface", s.interface);
+    PutJsonStringKey(out, "interface", s.interfaceName);
     PutJsonStringKey(out, "kind", KindName(s.kind));
     PutJsonStringKey(out, "source", s.source);
     PutJsonStringKey(out, "destination", s.destination);

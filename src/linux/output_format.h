@@ -23,7 +23,7 @@ struct CaptureTime {
 // caller's and must stay valid while the record is formatted.
 struct Sighting {
     CaptureTime time;
-    const char* interface;  // NUL-terminated, any bytes
+    const char* interfaceName;  // NUL-terminated, any bytes
     SightingKind kind;
     char source[kEndpointTextSize];       // address, or MAC for kEther
     char destination[kEndpointTextSize];  // likewise

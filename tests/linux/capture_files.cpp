@@ -102,15 +102,15 @@ void PutBlock(Bytes* out, std::uint32_t type, const Bytes& body) {
 }
 
 Bytes PcapngFile(const std::vector<Bytes>& frames) {
-    Bytes out, section, interface;
+    Bytes out, section, description;
     Put32(&section, 0x1A2B3C4D);  // byte-order magic
     Put32(&section, 0x00000001);  // version 1.0
     Put32(&section, 0xFFFFFFFF);  // section length unknown
     Put32(&section, 0xFFFFFFFF);
     PutBlock(&out, 0x0A0D0D0A, section);
-    Put32(&interface, DLT_EN10MB);  // link type, then a reserved half
-    Put32(&interface, kSnapshotLength);
-    PutBlock(&out, 0x00000001, interface);
+    Put32(&description, DLT_EN10MB);  // link type, then a reserved half
+    Put32(&description, kSnapshotLength);
+    PutBlock(&out, 0x00000001, description);
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const pcap_pkthdr header = HeaderOf(i, frames[i]);
         const std::uint64_t micros = static_cast<std::uint64_t>(header.ts.tv_sec) * 1000000 + header.ts.tv_usec;

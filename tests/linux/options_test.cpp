@@ -62,7 +62,7 @@ TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
     Options every;
     std::vector<std::string> any = {"-i", "any", "-D"};
     ASSERT_EQ(Parse(any, &every), OptionsOutcome::kRun);
-    EXPECT_EQ(every.interface, nullptr);
+    EXPECT_EQ(every.device, nullptr);
     EXPECT_TRUE(every.listInterfaces);
     EXPECT_EQ(every.expression, "");
 }

@@ -40,10 +40,10 @@ struct Endpoints {
 
 // A sighting of `payload`, which the caller keeps alive while it is used.
 Sighting Sight(SightingKind kind, const Bytes& payload, const Endpoints& at, CaptureTime time,
-               const char* interface = "eth0") {
+               const char* interfaceName = "eth0") {
     Sighting s{};
     s.time = time;
-    s.interface = interface;
+    s.interfaceName = interfaceName;
     s.kind = kind;
     std::snprintf(s.source, sizeof s.source, "%s", at.source);
     std::snprintf(s.destination, sizeof s.destination, "%s", at.destination);
@@ -169,7 +169,7 @@ TEST_F(OutputFormat, LineTailsPasswordAndReasons) {
 
 struct NameCase {
     const char* name;
-    const char* interface;
+    const char* interfaceName;
     const char* json;
     const char* line;
 };
@@ -195,7 +195,7 @@ const NameCase kNames[] = {
 TEST_F(OutputFormat, InterfaceNamesEscapedForEachFormat) {
     const Bytes payload = MagicCopies(16);
     for (const NameCase& c : kNames) {
-        const Sighting s = Sight(SightingKind::kUdp4, payload, kUdp4, {k20260307At200503Utc, 0}, c.interface);
+        const Sighting s = Sight(SightingKind::kUdp4, payload, kUdp4, {k20260307At200503Utc, 0}, c.interfaceName);
         const std::string json = Json(s);
         const auto start = json.find("\"interface\":") + 12;
         EXPECT_EQ(json.substr(start, json.find(",\"kind\"") - start), c.json) << c.name;
@@ -238,8 +238,8 @@ const char* const kRunInterfaces[] = {"eth0", "we\"ird\\if\xff", "br-\xc3\xa9x",
 std::string Expectation(const Sighting& s) {
     const bool udp = s.kind != SightingKind::kEther;
     const char* kinds[] = {"udp4", "udp6", "ether"};
-    std::string row = HexOf(reinterpret_cast<const unsigned char*>(s.interface),
-                            static_cast<int>(std::string(s.interface).size()));
+    std::string row = HexOf(reinterpret_cast<const unsigned char*>(s.interfaceName),
+                            static_cast<int>(std::string(s.interfaceName).size()));
     row += std::string("\t") + kinds[static_cast<int>(s.kind)] + "\t" + s.source + "\t" + s.destination;
     for (int value : {s.sourcePort, s.destinationPort, s.udpLength, s.udpChecksum})
         row += "\t" + (udp ? std::to_string(value) : std::string("-"));

@@ -33,7 +33,7 @@ struct Traffic {
         const Bytes& kept = payloads.back();
         Sighting s{};
         s.time = {seconds, 0};
-        s.interface = "eth0";
+        s.interfaceName = "eth0";
         std::snprintf(s.source, sizeof s.source, "%s", source);
         const int length = static_cast<int>(kept.size());
         DescribeMagicPacket(kept.data(), FindSyncStream(kept.data(), 0, length), length, &s);
