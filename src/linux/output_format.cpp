@@ -12,7 +12,7 @@
 // json, one object per line, keys always in this order:
 //   time             string, RFC 3339 local time with microseconds and offset,
 //                    "2026-03-07T21:05:03.123456+01:00"
-//   interface        string
+//   interface        string, null when read from a capture file
 //   kind             "udp4", "udp6" or "ether"
 //   source           string, address (UDP) or MAC (ether)
 //   destination      likewise
@@ -133,8 +133,9 @@ void PutTargetMac(Output& out, const Sighting& s) {
 
 // --- line ---
 
+// A capture file does not say which interface a frame came in on: "-".
 void PutLineInterface(Output& out, const char* name) {
-    for (const char* c = name == nullptr ? "" : name; *c != '\0' && !out.full; ++c) {
+    for (const char* c = name == nullptr ? "-" : name; *c != '\0' && !out.full; ++c) {
         const unsigned char byte = static_cast<unsigned char>(*c);
         if (byte < kFirstPrintable || byte == kDelete || byte == '\\') {
             PutText(out, "\\x");
@@ -334,7 +335,10 @@ int FormatSightingJson(const Sighting& s, char* text, int size) {
     if (!Rfc3339Time(s.time, time, sizeof time)) out.full = true;
     PutText(out, "{\"time\":");
     PutJsonString(out, time);
-    PutJsonStringKey(out, "interface", s.interfaceName);
+    if (s.interfaceName == nullptr)
+        PutText(out, ",\"interface\":null");  // read from a file: not recorded
+    else
+        PutJsonStringKey(out, "interface", s.interfaceName);
     PutJsonStringKey(out, "kind", KindName(s.kind));
     PutJsonStringKey(out, "source", s.source);
     PutJsonStringKey(out, "destination", s.destination);
