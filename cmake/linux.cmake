@@ -13,10 +13,13 @@ set(LUMORA_LINUX_SOURCES
   src/linux/capture_filter.cpp
   src/linux/diagnostics.cpp
   src/linux/frame_report.cpp
+  src/linux/mac_filter.cpp
   src/linux/main.cpp
   src/linux/options.cpp
+  src/linux/output_format.cpp
   src/linux/privileges.cpp
   src/linux/report_output.cpp
+  src/linux/sighting_summary.cpp
   src/linux/standard_streams.cpp
   src/linux/stop_signals.cpp
 )
@@ -34,7 +37,8 @@ lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
 
 add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp tests/linux/frame_report_test.cpp
   tests/linux/ipv6_wake_test.cpp tests/linux/options_test.cpp
-  src/linux/frame_report.cpp src/linux/options.cpp src/linux/diagnostics.cpp)
+  src/linux/frame_report.cpp src/linux/options.cpp src/linux/diagnostics.cpp src/linux/mac_filter.cpp
+  src/linux/output_format.cpp)
 target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
 target_include_directories(lumora_linux_test PRIVATE tests res)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
@@ -74,7 +78,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_test(NAME ethernet_wake_fuzz COMMAND ethernet_wake_fuzz -runs=200000 -max_total_time=30 -max_len=65549)
 
   # The frame dispatch of every link type and the IPv6 report, likewise bounded.
-  add_executable(frame_fuzz fuzz/frame_fuzz.cpp src/linux/frame_report.cpp ${LUMORA_ANALYSIS_SOURCES}
+  add_executable(frame_fuzz fuzz/frame_fuzz.cpp src/linux/frame_report.cpp src/linux/mac_filter.cpp
+    src/linux/output_format.cpp ${LUMORA_ANALYSIS_SOURCES}
     ${LUMORA_LINUX_ANALYSIS_SOURCES})
   target_include_directories(frame_fuzz PRIVATE src)
   target_compile_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})

@@ -58,17 +58,21 @@ void FormatAddress(const unsigned char* at, char* text, socklen_t size) {
 
 }  // namespace
 
+bool LocateIpv6MagicPacket(const unsigned char* datagram, int length, UdpMagicPlace* place) {
+    if (datagram == nullptr || place == nullptr || length < kIpv6HeaderLength) return false;
+    if (!LocateUdp(datagram, length, &place->udp)) return false;
+    place->sync = FindSyncStream(datagram, place->udp + kUdpHeaderLength, length);
+    return place->sync >= 0;  // also false when the UDP header itself was not received whole
+}
+
 bool FormatIpv6MagicPacketReportAt(char* report, const unsigned char* datagram, int length,
                                    const std::tm& received) {
-    if (report == nullptr || datagram == nullptr || length < kIpv6HeaderLength) return false;
-    int udp = 0;
-    if (!LocateUdp(datagram, length, &udp)) return false;
-    const int sync = FindSyncStream(datagram, udp + kUdpHeaderLength, length);
-    if (sync < 0) return false;  // also when the UDP header itself was not received whole
+    UdpMagicPlace at{};
+    if (report == nullptr || !LocateIpv6MagicPacket(datagram, length, &at)) return false;
     char source[INET6_ADDRSTRLEN];
     char destination[INET6_ADDRSTRLEN];
     FormatAddress(datagram + kSourceOffset, source, sizeof source);
     FormatAddress(datagram + kDestinationOffset, destination, sizeof destination);
-    WriteUdpMagicReport(report, datagram, length, udp, sync, source, destination, received);
+    WriteUdpMagicReport(report, datagram, length, at.udp, at.sync, source, destination, received);
     return true;
 }

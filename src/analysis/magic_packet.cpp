@@ -21,26 +21,7 @@ void FormatAddress(const unsigned char* at, char* text, std::size_t size) {
     std::snprintf(text, size, "%u.%u.%u.%u", at[0], at[1], at[2], at[3]);
 }
 
-// Where the pieces of a recognised magic packet lie in the datagram.
-struct MagicPacketLayout {
-    int udp;      // UDP header
-    int payload;  // first payload byte
-    int sync;     // first byte of the sync stream
-};
-
-bool LocateMagicPacket(const unsigned char* datagram, int length, MagicPacketLayout* layout) {
-    if (datagram == nullptr) return false;
-    // Shorter than an IPv4 header: not an IPv4 datagram, and its addresses
-    // would lie beyond what was received.
-    if (length < kIpMinHeaderLength) return false;
-    if (datagram[kIpProtocolOffset] != kProtocolUdp) return false;
-    layout->udp = (datagram[0] & kIhlMask) * kBytesPerIhlWord;
-    layout->payload = layout->udp + kUdpHeaderLength;
-    layout->sync = FindSyncStream(datagram, layout->payload, length);
-    return layout->sync >= 0;
-}
-
-void WriteReport(char* report, const unsigned char* datagram, int length, const MagicPacketLayout& at,
+void WriteReport(char* report, const unsigned char* datagram, int length, const UdpMagicPlace& at,
                  const std::tm& received) {
     char source[sizeof "255.255.255.255"];
     char destination[sizeof "255.255.255.255"];
@@ -50,6 +31,17 @@ void WriteReport(char* report, const unsigned char* datagram, int length, const 
 }
 
 }  // namespace
+
+bool LocateIpv4MagicPacket(const unsigned char* datagram, int length, UdpMagicPlace* place) {
+    if (datagram == nullptr || place == nullptr) return false;
+    // Shorter than an IPv4 header: not an IPv4 datagram, and its addresses
+    // would lie beyond what was received.
+    if (length < kIpMinHeaderLength) return false;
+    if (datagram[kIpProtocolOffset] != kProtocolUdp) return false;
+    place->udp = (datagram[0] & kIhlMask) * kBytesPerIhlWord;
+    place->sync = FindSyncStream(datagram, place->udp + kUdpHeaderLength, length);
+    return place->sync >= 0;
+}
 
 int FindSyncStream(const unsigned char* datagram, int from, int length) {
     int start = from < 0 ? 0 : from;
@@ -81,15 +73,15 @@ std::tm LocalTimeNow() {
 
 bool FormatMagicPacketReportAt(char* report, const unsigned char* datagram, int length,
                                const std::tm& received) {
-    MagicPacketLayout layout{};
-    if (report == nullptr || !LocateMagicPacket(datagram, length, &layout)) return false;
+    UdpMagicPlace layout{};
+    if (report == nullptr || !LocateIpv4MagicPacket(datagram, length, &layout)) return false;
     WriteReport(report, datagram, length, layout, received);
     return true;
 }
 
 bool FormatMagicPacketReport(char* report, const unsigned char* datagram, int length) {
-    MagicPacketLayout layout{};
-    if (report == nullptr || !LocateMagicPacket(datagram, length, &layout)) return false;
+    UdpMagicPlace layout{};
+    if (report == nullptr || !LocateIpv4MagicPacket(datagram, length, &layout)) return false;
     // The clock is read only for datagrams that are reported.
     WriteReport(report, datagram, length, layout, LocalTimeNow());
     return true;

@@ -13,6 +13,17 @@ constexpr int kReportBufferSize = 65536;
 // `length`.
 int FindSyncStream(const unsigned char* datagram, int from, int length);
 
+// Where a magic packet lies in its datagram.
+struct UdpMagicPlace {
+    int udp;   // offset of the UDP header
+    int sync;  // offset of the first byte of the sync stream
+};
+
+// Finds both in one received IPv4 datagram (header included) when it is UDP
+// and its payload holds six 0xFF bytes in a row: exactly the datagrams the
+// report is written for. Never reads at or past `length`.
+bool LocateIpv4MagicPacket(const unsigned char* datagram, int length, UdpMagicPlace* place);
+
 // Writes the report for one received IPv4 datagram (header included) into
 // `report`, a buffer of kReportBufferSize bytes, when the datagram is UDP and
 // its payload holds six 0xFF bytes in a row. Returns false, leaving `report`

@@ -81,9 +81,14 @@ pcap_t* OpenLiveCapture(const char* name, bool promiscuous) {
         return nullptr;
     }
     Configure(handle, promiscuous);
-    if (Activate(handle, device)) return handle;
-    pcap_close(handle);
-    return nullptr;
+    if (!Activate(handle, device)) {
+        pcap_close(handle);
+        return nullptr;
+    }
+    // The second cooked header records the interface each frame came in on.
+    // Where it is refused, the first still captures.
+    if (name == nullptr) pcap_set_datalink(handle, DLT_LINUX_SLL2);
+    return handle;
 }
 
 pcap_t* OpenCaptureFile(const char* path) {

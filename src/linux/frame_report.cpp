@@ -5,9 +5,13 @@
 #include "analysis/ipv6_wake.h"
 #include "analysis/magic_packet.h"
 
+#include "analysis/report_writer.h"
+
+#include <arpa/inet.h>
 #include <pcap/dlt.h>
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -24,6 +28,7 @@ constexpr int kCookedV1Address = 6;
 constexpr int kCookedV1Protocol = 14;
 constexpr int kCookedV2Length = 20;
 constexpr int kCookedV2Protocol = 0;
+constexpr int kCookedV2InterfaceIndex = 4;
 constexpr int kCookedV2PacketType = 10;
 constexpr int kCookedV2AddressLength = 11;
 constexpr int kCookedV2Address = 12;
@@ -35,6 +40,7 @@ const unsigned char kBroadcastMac[kMacLength] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0
 // (DLT_NULL) or in network order (DLT_LOOP).
 constexpr int kLoopbackHeaderLength = 4;
 constexpr int kBitsPerByte = 8;
+constexpr int kLongLength = 4;
 constexpr std::uint32_t kSwappedFamilyMask = 0xFFFF0000;
 constexpr std::uint32_t kFamilyInet = 2;
 constexpr std::uint32_t kFamiliesInet6[] = {10, 24, 28, 30};  // Linux, Net/OpenBSD, FreeBSD, macOS
@@ -45,6 +51,10 @@ constexpr int kIpv6Version = 6;
 constexpr int kIpTotalLengthOffset = 2;
 constexpr int kIpMinHeaderLength = 20;
 constexpr int kIpv6PayloadLengthOffset = 4;
+constexpr int kIpv4SourceOffset = 12;
+constexpr int kIpv4DestinationOffset = 16;
+constexpr int kIpv6SourceOffset = 8;
+constexpr int kIpv6DestinationOffset = 24;
 
 // What the link layer says about the packet it carries.
 struct LinkView {
@@ -53,9 +63,17 @@ struct LinkView {
     bool hasMacs = false;  // a link that can carry 0x0842 frames
     const unsigned char* destination = nullptr;
     const unsigned char* source = nullptr;
+    int interfaceIndex = 0;
 };
 
 using frame_fields::ReadWord;
+
+// Four bytes in network order.
+std::uint32_t ReadLong(const unsigned char* at) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < kLongLength; ++i) value = (value << kBitsPerByte) | at[i];
+    return value;
+}
 
 // Up to two VLAN tags, which libpcap puts back in the frame when the kernel
 // had taken them out. False when a tag is cut short.
@@ -93,6 +111,7 @@ bool ReadCooked(const unsigned char* bytes, int length, bool version2, LinkView*
     ReadCookedAddresses(bytes, packetType, addressLength, version2 ? kCookedV2Address : kCookedV1Address, view);
     view->etherType = ReadWord(bytes + (version2 ? kCookedV2Protocol : kCookedV1Protocol));
     view->offset = header;
+    if (version2) view->interfaceIndex = static_cast<int>(ReadLong(bytes + kCookedV2InterfaceIndex));
     return SkipVlanTags(bytes, length, view);
 }
 
@@ -119,8 +138,7 @@ int EtherTypeOfFamily(std::uint32_t family) {
 // byte order.
 bool ReadBsdLoopback(const unsigned char* bytes, int length, LinkView* view) {
     if (length < kLoopbackHeaderLength) return false;
-    std::uint32_t family = 0;
-    for (int i = 0; i < kLoopbackHeaderLength; ++i) family = (family << kBitsPerByte) | bytes[i];
+    std::uint32_t family = ReadLong(bytes);
     if ((family & kSwappedFamilyMask) != 0) family = __builtin_bswap32(family);
     view->etherType = EtherTypeOfFamily(family);
     view->offset = kLoopbackHeaderLength;
@@ -163,21 +181,62 @@ int Ipv6Length(const unsigned char* datagram, int received) {
     return payload == 0 ? received : TrimTo(kIpv6HeaderLength + payload, received);  // 0: a jumbogram
 }
 
-bool FormatNetworkReport(char* report, const CapturedFrame& frame, const LinkView& view) {
+bool FindNetworkMagic(const CapturedFrame& frame, const LinkView& view, FrameMagic* magic) {
     const unsigned char* network = frame.bytes + view.offset;
     const int received = frame.length - view.offset;
+    UdpMagicPlace at{};
+    *magic = FrameMagic{SightingKind::kUdp4, network, received, -1, -1, nullptr, nullptr, view.interfaceIndex};
     switch (view.etherType) {
         case kEtherTypeIpv4:
-            return FormatMagicPacketReportAt(report, network, Ipv4Length(network, received), frame.received);
+            magic->length = Ipv4Length(network, received);
+            if (!LocateIpv4MagicPacket(network, magic->length, &at)) return false;
+            break;
         case kEtherTypeIpv6:
-            return FormatIpv6MagicPacketReportAt(report, network, Ipv6Length(network, received), frame.received);
+            magic->kind = SightingKind::kUdp6;
+            magic->length = Ipv6Length(network, received);
+            if (!LocateIpv6MagicPacket(network, magic->length, &at)) return false;
+            break;
         case kEtherTypeWake:
-            return view.hasMacs && FormatWakeFrameReportAt(report, WakeFrame{view.destination, view.source,
-                                                                              network, received},
-                                                           frame.received);
+            magic->kind = SightingKind::kEther;
+            magic->sourceMac = view.source;
+            magic->destinationMac = view.destination;
+            magic->sync = FindSyncStream(network, 0, received);
+            return view.hasMacs && magic->sync >= 0;
         default:
             return false;
     }
+    magic->udp = at.udp;
+    magic->sync = at.sync;
+    return true;
+}
+
+void FormatIpAddress(const FrameMagic& magic, int offset, char* text) {
+    const int family = magic.kind == SightingKind::kUdp6 ? AF_INET6 : AF_INET;
+    if (inet_ntop(family, magic.packet + offset, text, kEndpointTextSize) == nullptr) text[0] = '\0';
+}
+
+void DescribeUdp(const FrameMagic& magic, Sighting* sighting) {
+    const bool v6 = magic.kind == SightingKind::kUdp6;
+    FormatIpAddress(magic, v6 ? kIpv6SourceOffset : kIpv4SourceOffset, sighting->source);
+    FormatIpAddress(magic, v6 ? kIpv6DestinationOffset : kIpv4DestinationOffset, sighting->destination);
+    const unsigned char* udp = magic.packet + magic.udp;
+    sighting->sourcePort = ReadWord(udp + report_writer::kUdpSourcePortOffset);
+    sighting->destinationPort = ReadWord(udp + report_writer::kUdpDestinationPortOffset);
+    sighting->udpLength = ReadWord(udp + report_writer::kUdpLengthOffset);
+    sighting->udpChecksum = ReadWord(udp + report_writer::kUdpChecksumOffset);
+    sighting->payload = udp + report_writer::kUdpHeaderLength;
+    sighting->payloadLength = magic.length - magic.udp - report_writer::kUdpHeaderLength;
+}
+
+void DescribeEther(const FrameMagic& magic, Sighting* sighting) {
+    char mac[kMacTextSize];
+    FormatMacAddress(magic.sourceMac, magic.sourceMac != nullptr ? kMacLength : 0, mac);
+    std::memcpy(sighting->source, mac, sizeof mac);
+    FormatMacAddress(magic.destinationMac, magic.destinationMac != nullptr ? kMacLength : 0, mac);
+    std::memcpy(sighting->destination, mac, sizeof mac);
+    sighting->sourcePort = sighting->destinationPort = sighting->udpLength = sighting->udpChecksum = 0;
+    sighting->payload = magic.packet;
+    sighting->payloadLength = magic.length;
 }
 
 }  // namespace
@@ -198,9 +257,40 @@ bool IsSupportedLinkType(int linkType) {
     }
 }
 
-bool FormatFrameReport(char* report, const CapturedFrame& frame) {
+bool FindFrameMagic(const CapturedFrame& frame, FrameMagic* magic) {
     if (frame.bytes == nullptr || frame.length <= 0) return false;
     LinkView view;
     if (!ReadLink(frame, &view) || view.offset > frame.length) return false;
-    return FormatNetworkReport(report, frame, view);
+    return FindNetworkMagic(frame, view, magic);
+}
+
+void FormatFrameMagicReport(char* report, const FrameMagic& magic, const std::tm& received) {
+    if (magic.kind == SightingKind::kEther) {
+        FormatWakeFrameReportAt(report, WakeFrame{magic.destinationMac, magic.sourceMac, magic.packet, magic.length},
+                                received);
+        return;
+    }
+    char source[kEndpointTextSize];
+    char destination[kEndpointTextSize];
+    const bool v6 = magic.kind == SightingKind::kUdp6;
+    FormatIpAddress(magic, v6 ? kIpv6SourceOffset : kIpv4SourceOffset, source);
+    FormatIpAddress(magic, v6 ? kIpv6DestinationOffset : kIpv4DestinationOffset, destination);
+    report_writer::WriteUdpMagicReport(report, magic.packet, magic.length, magic.udp, magic.sync, source,
+                                       destination, received);
+}
+
+bool FormatFrameReport(char* report, const CapturedFrame& frame) {
+    FrameMagic magic{};
+    if (!FindFrameMagic(frame, &magic)) return false;
+    FormatFrameMagicReport(report, magic, frame.received);
+    return true;
+}
+
+void DescribeFrameMagic(const FrameMagic& magic, Sighting* sighting) {
+    sighting->kind = magic.kind;
+    if (magic.kind == SightingKind::kEther)
+        DescribeEther(magic, sighting);
+    else
+        DescribeUdp(magic, sighting);
+    DescribeMagicPacket(magic.packet, magic.sync, magic.length, sighting);
 }

@@ -2,6 +2,8 @@
 // report for IPv4 and IPv6, the Ethernet report for 0x0842 frames.
 #pragma once
 
+#include "linux/output_format.h"
+
 #include <ctime>
 
 // One frame as libpcap hands it over.
@@ -15,7 +17,28 @@ struct CapturedFrame {
 // Ethernet, Linux cooked v1 and v2, raw IP and BSD loopback.
 bool IsSupportedLinkType(int linkType);
 
-// Writes the report into `report` (kReportBufferSize bytes) and returns true
-// when the frame is an incoming magic packet; reads no byte at or past
+// Where an incoming magic packet lies in its frame.
+struct FrameMagic {
+    SightingKind kind;
+    const unsigned char* packet;  // the IP datagram, or the 0x0842 payload
+    int length;                   // its bytes, padding and trailers left out
+    int udp;                      // UDP header offset in `packet`; -1 for ether
+    int sync;                     // sync stream offset in `packet`
+    const unsigned char* sourceMac;       // ether only; nullptr when not recorded
+    const unsigned char* destinationMac;  // likewise
+    int interfaceIndex;  // the kernel's, when the link header records it; else 0
+};
+
+// True when the frame is an incoming magic packet; reads no byte at or past
 // frame.length.
+bool FindFrameMagic(const CapturedFrame& frame, FrameMagic* magic);
+
+// Writes its report into `report` (kReportBufferSize bytes).
+void FormatFrameMagicReport(char* report, const FrameMagic& magic, const std::tm& received);
+
+// Both at once: the report of an incoming magic packet, or false.
 bool FormatFrameReport(char* report, const CapturedFrame& frame);
+
+// Fills everything of `sighting` that the packet tells: kind, addresses,
+// ports, UDP length and checksum, payload, target MAC, password and verdict.
+void DescribeFrameMagic(const FrameMagic& magic, Sighting* sighting);

@@ -8,9 +8,13 @@
 #include "linux/options.h"
 #include "linux/privileges.h"
 #include "linux/report_output.h"
+#include "linux/sighting_summary.h"
 #include "linux/standard_streams.h"
 #include "linux/stop_signals.h"
 
+#include <net/if.h>
+
+#include <cstdio>
 #include <ctime>
 
 namespace {
@@ -19,11 +23,16 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
+constexpr int kSummaryLineSize = 512;
+constexpr int kOtherTargetsSize = 64;
 
 // One per run: nothing is allocated per packet.
 char reportBuffer[kReportBufferSize];
+char sightingText[kSightingTextSize];
+SightingSummary summary{};
 
 struct Session {
+    const Options* options = nullptr;
     pcap_t* handle = nullptr;
     pcap_dumper_t* frameFile = nullptr;
     int linkType = 0;
@@ -33,6 +42,7 @@ struct Session {
     bool failed = false;
     std::time_t second = -1;  // the capture second `local` holds
     std::tm local{};
+    char interfaceName[IF_NAMESIZE] = "";  // of the last frame that named its interface
 };
 
 // Frames of one second share one conversion: a flood stays cheap.
@@ -49,14 +59,54 @@ void Stop(Session* session, bool failed) {
     pcap_breakloop(session->handle);
 }
 
+// -i names the interface; every interface's frames say theirs; a file's do not.
+const char* InterfaceOf(Session* session, const FrameMagic& magic) {
+    const Options& options = *session->options;
+    if (options.readFile != nullptr) return nullptr;
+    if (options.device != nullptr) return options.device;
+    if (magic.interfaceIndex <= 0) return "any";
+    if (if_indextoname(static_cast<unsigned>(magic.interfaceIndex), session->interfaceName) == nullptr)
+        return "any";
+    return session->interfaceName;
+}
+
+Sighting Describe(Session* session, const pcap_pkthdr* header, const FrameMagic& magic) {
+    Sighting sighting{};
+    sighting.time = CaptureTime{header->ts.tv_sec, static_cast<int>(header->ts.tv_usec)};
+    sighting.interfaceName = InterfaceOf(session, magic);
+    sighting.truncated = header->caplen < header->len;
+    DescribeFrameMagic(magic, &sighting);
+    return sighting;
+}
+
+// Writes the magic packet in the chosen format, whole, in one write.
+bool Print(Session* session, const FrameMagic& magic, const Sighting& sighting, const std::tm& received) {
+    switch (session->options->format) {
+        case OutputFormat::kLine:
+            return FormatSightingLine(sighting, sightingText, kSightingTextSize) >= 0 && PrintReport(sightingText);
+        case OutputFormat::kJson:
+            return FormatSightingJson(sighting, sightingText, kSightingTextSize) >= 0 && PrintReport(sightingText);
+        case OutputFormat::kReport:
+            break;
+    }
+    FormatFrameMagicReport(reportBuffer, magic, received);
+    return PrintReport(reportBuffer);
+}
+
 void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes) {
     Session* session = reinterpret_cast<Session*>(user);
     ++session->frames;
     const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType,
                               LocalTimeOf(session, header->ts.tv_sec)};
-    if (!FormatFrameReport(reportBuffer, frame)) return;
+    FrameMagic magic{};
+    if (!FindFrameMagic(frame, &magic)) return;
+    const Sighting sighting = Describe(session, header, magic);
+    const Options& options = *session->options;
+    if (options.filterMac && !MacMatches(options.mac, sighting.targetMac, sighting.targetMacBytes))
+        return CountOtherTarget(&summary);
     if (session->frameFile != nullptr && !WriteFrame(session->frameFile, header, bytes)) return Stop(session, true);
-    if (!PrintReport(reportBuffer)) return Stop(session, true);
+    if (!Print(session, magic, sighting, frame.received)) return Stop(session, true);
+    CountSighting(&summary, sighting);
     if (++session->reports == session->count) Stop(session, false);
 }
 
@@ -90,13 +140,29 @@ void AnnounceStart(const Options& options, int linkType) {
     PrintMessage("listening on %s%s", SourceName(options), options.promiscuous ? " (promiscuous)" : "");
 }
 
+// ", 3 magic packets for other targets" when --mac left some out.
+void FormatOtherTargets(const Options& options, char* text, int size) {
+    text[0] = '\0';
+    if (!options.filterMac) return;
+    std::snprintf(text, static_cast<std::size_t>(size), ", %ld magic packet%s for other targets",
+                  summary.otherTargets, summary.otherTargets == 1 ? "" : "s");
+}
+
+void AnnounceSummary() {
+    char line[kSummaryLineSize];
+    for (int i = 0; i < SummaryLineCount(summary); ++i)
+        if (FormatSummaryLine(summary, i, line, sizeof line) >= 0) PrintMessage("%s", line);
+}
+
 void AnnounceEnd(const Options& options, const Session& session) {
-    if (options.readFile != nullptr) {
-        PrintMessage("%ld frames read, %ld magic packets reported", session.frames, session.reports);
-        return;
-    }
-    PrintMessage("%ld frames captured, %ld magic packets reported, %u frames dropped by the kernel",
-                 session.frames, session.reports, KernelDrops(session.handle));
+    char others[kOtherTargetsSize];
+    FormatOtherTargets(options, others, sizeof others);
+    if (options.readFile != nullptr)
+        PrintMessage("%ld frames read, %ld magic packets reported%s", session.frames, session.reports, others);
+    else
+        PrintMessage("%ld frames captured, %ld magic packets reported%s, %u frames dropped by the kernel",
+                     session.frames, session.reports, others, KernelDrops(session.handle));
+    AnnounceSummary();
 }
 
 pcap_t* OpenSource(const Options& options) {
@@ -118,6 +184,7 @@ int OpenSession(const Options& options, Session* session) {
         if (session->frameFile == nullptr) return kExitFailure;
     }
     if (!DropPrivileges(identity)) return kExitFailure;
+    session->options = &options;
     session->linkType = pcap_datalink(session->handle);
     session->count = options.count;
     return kExitOk;

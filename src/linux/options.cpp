@@ -21,6 +21,18 @@ constexpr char kStandardStream[] = "-";
 enum LongOnly {
     kPromiscOption = 256,  // past every char value
     kVersionOption,
+    kMacOption,
+    kFormatOption,
+};
+
+struct FormatName {
+    const char* name;
+    OutputFormat format;
+};
+constexpr FormatName kFormats[] = {
+    {"report", OutputFormat::kReport},
+    {"line", OutputFormat::kLine},
+    {"json", OutputFormat::kJson},
 };
 
 // '+': stop at the first non-option, where the filter expression begins.
@@ -37,11 +49,14 @@ const option kLongOptions[] = {
     {"promisc", no_argument, nullptr, kPromiscOption},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersionOption},
+    {"mac", required_argument, nullptr, kMacOption},
+    {"format", required_argument, nullptr, kFormatOption},
     {nullptr, 0, nullptr, 0},
 };
 
 constexpr char kHelp[] =
-    "Usage: lumora [-i IFACE | -r FILE] [--promisc] [-c COUNT] [-w FILE] [-Z USER] [EXPRESSION]\n"
+    "Usage: lumora [-i IFACE | -r FILE] [--promisc] [-c COUNT] [-w FILE] [-Z USER]\n"
+    "              [--mac MAC] [--format report|line|json] [EXPRESSION]\n"
     "       lumora -D\n"
     "Prints a report for every Wake-on-LAN magic packet this machine receives:\n"
     "UDP datagrams over IPv4 and IPv6 on any port and raw Ethernet frames of\n"
@@ -56,14 +71,21 @@ constexpr char kHelp[] =
     "  -Z, --user USER        run as USER once capture is open (default as root:\n"
     "                         nobody)\n"
     "  -D, --list-interfaces  list the interfaces and exit\n"
+    "      --mac MAC          report only magic packets for MAC (00:1A:2B:3C:4D:5E,\n"
+    "                         00-1a-2b-3c-4d-5e or 001a2b3c4d5e)\n"
+    "      --format FORMAT    report (the default), line (one line per magic packet)\n"
+    "                         or json (one JSON object per line)\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "  EXPRESSION             a libpcap filter, as tcpdump takes it, that every\n"
     "                         reported frame must also match\n"
     "\n"
-    "Live capture needs root or CAP_NET_RAW. Ctrl-C stops it.\n";
+    "Live capture needs root or CAP_NET_RAW. Ctrl-C stops it. At the end a\n"
+    "summary on standard error gives, for each target MAC, its magic packets.\n";
 
 struct Parse {
+    bool macGiven = false;
+    bool formatGiven = false;
     bool help = false;
     bool version = false;
     bool failed = false;
@@ -115,6 +137,25 @@ bool TakeValue(int code, Options* options) {
     return Usage("bad count '%s': give a whole number from 1 up", optarg);
 }
 
+bool TakeMac(Options* options, Parse* parse) {
+    if (parse->macGiven) return Usage("option '%s' given twice", "--mac");
+    parse->macGiven = true;
+    options->filterMac = true;
+    if (ParseMacAddress(optarg, &options->mac)) return true;
+    return Usage("bad MAC '%s': give it as 00:1A:2B:3C:4D:5E, 00-1a-2b-3c-4d-5e or 001a2b3c4d5e", optarg);
+}
+
+bool TakeFormat(Options* options, Parse* parse) {
+    if (parse->formatGiven) return Usage("option '%s' given twice", "--format");
+    parse->formatGiven = true;
+    for (const FormatName& known : kFormats) {
+        if (std::strcmp(optarg, known.name) != 0) continue;
+        options->format = known.format;
+        return true;
+    }
+    return Usage("bad format '%s': give report, line or json", optarg);
+}
+
 bool TakeOption(int code, const char* argument, Options* options, Parse* parse) {
     switch (code) {
         case 'i': case 'r': case 'w': case 'Z': case 'c': return TakeValue(code, options);
@@ -122,6 +163,8 @@ bool TakeOption(int code, const char* argument, Options* options, Parse* parse) 
         case kPromiscOption: options->promiscuous = true; return true;
         case 'h': parse->help = true; return true;
         case kVersionOption: parse->version = true; return true;
+        case kMacOption: return TakeMac(options, parse);
+        case kFormatOption: return TakeFormat(options, parse);
         default: return BadOption(argument, code);
     }
 }

@@ -2,7 +2,15 @@
 // filter expression.
 #pragma once
 
+#include "linux/mac_filter.h"
+
 #include <string>
+
+enum class OutputFormat {
+    kReport,  // the multi-line report, the Windows program's text
+    kLine,    // one line per magic packet, in the manner of tcpdump
+    kJson,    // JSON Lines, one object per magic packet
+};
 
 struct Options {
     const char* device = nullptr;  // -i; nullptr: every interface
@@ -10,6 +18,9 @@ struct Options {
     const char* writeFile = nullptr;  // -w: the pcap file of reported frames
     const char* user = nullptr;       // -Z: whom to run as after start-up
     bool promiscuous = false;
+    bool filterMac = false;  // --mac: only magic packets for `mac`
+    MacAddress mac{};
+    OutputFormat format = OutputFormat::kReport;
     bool listInterfaces = false;  // -D
     long count = 0;  // reports before exiting; 0: until stopped
     std::string expression;  // the filter expression, words joined by spaces
