@@ -3,7 +3,7 @@
 # this script creates and always removes. All traffic stays on that pair.
 #   capture_test.sh GROUP LUMORA LUMORA_SANITIZED WAKE_SENDER CAPTURE_FILES
 # GROUP: reports, reports_sanitized, every_interface, flood, errors, files,
-# ipv6_vlan, privileges, streams.
+# ipv6_vlan, privileges, streams, formats.
 set -euo pipefail
 
 group=$1 lumora=$2 lumora_sanitized=$3 sender=$4 capture_files=${5:-}
@@ -17,7 +17,7 @@ tx_ip=10.77.0.1 rx_ip=10.77.0.2 broadcast=10.77.0.255
 tx_mac=02:4c:55:00:00:01 rx_mac=02:4c:55:00:00:02 stranger_mac=02:4c:55:00:00:99
 tx_ip6=fd4c:55::1 rx_ip6=fd4c:55::2 tx_link6=fe80::4c55:1
 target=001a2b3c4d5e
-tx=lumora-tx-$$ rx=lumora-rx-$$
+tx=lumora-tx-$$ rx=lumora-rx-$$ rx_if=veth-rx
 work=$(mktemp -d)
 pid=""
 
@@ -48,27 +48,27 @@ wait_for() {
 }
 
 link_up() {
-  ip -n "$tx" link show veth-tx | grep -q LOWER_UP && ip -n "$rx" link show veth-rx | grep -q LOWER_UP
+  ip -n "$tx" link show veth-tx | grep -q LOWER_UP && ip -n "$rx" link show "$rx_if" | grep -q LOWER_UP
 }
 
 make_link() {
   ip netns add "$tx"
   ip netns add "$rx"
-  ip link add veth-tx netns "$tx" address $tx_mac type veth peer name veth-rx netns "$rx" address $rx_mac
+  ip link add veth-tx netns "$tx" address $tx_mac type veth peer name "$rx_if" netns "$rx" address $rx_mac
   ip -n "$tx" addr add $tx_ip/24 brd + dev veth-tx
-  ip -n "$rx" addr add $rx_ip/24 brd + dev veth-rx
+  ip -n "$rx" addr add $rx_ip/24 brd + dev "$rx_if"
   # Fixed IPv6 addresses only, usable at once: the reports stay the same.
   ip -n "$tx" link set veth-tx addrgenmode none
-  ip -n "$rx" link set veth-rx addrgenmode none
+  ip -n "$rx" link set "$rx_if" addrgenmode none
   ip -n "$tx" addr add $tx_ip6/64 dev veth-tx nodad
   ip -n "$tx" addr add $tx_link6/64 dev veth-tx nodad
-  ip -n "$rx" addr add $rx_ip6/64 dev veth-rx nodad
+  ip -n "$rx" addr add $rx_ip6/64 dev "$rx_if" nodad
   ip -n "$tx" link set veth-tx up
-  ip -n "$rx" link set veth-rx up
+  ip -n "$rx" link set "$rx_if" up
   ip -n "$rx" link set lo up
   # Known neighbours: no ARP exchange delays or drops the first datagrams.
   ip -n "$tx" neigh replace $rx_ip lladdr $rx_mac dev veth-tx nud permanent
-  ip -n "$rx" neigh replace $tx_ip lladdr $tx_mac dev veth-rx nud permanent
+  ip -n "$rx" neigh replace $tx_ip lladdr $tx_mac dev "$rx_if" nud permanent
   ip -n "$tx" neigh replace $rx_ip6 lladdr $rx_mac dev veth-tx nud permanent
   wait_for "the veth link" 20 link_up
 }
@@ -76,6 +76,7 @@ make_link() {
 lumora_gone() { [ ! -e "/proc/$pid" ] || grep -q '^[0-9]* ([^)]*) Z' "/proc/$pid/stat"; }
 lumora_listening() { grep -q "listening on" "$work/err" || lumora_gone; }
 reports_seen() { [ "$(grep -c 'Wake-On-LAN Magic Packet' "$work/out")" -ge "$1" ]; }
+lines_seen() { [ "$(wc -l <"$work/out")" -ge "$1" ]; }
 
 # Runs lumora in the receiving namespace; returns once its socket is bound.
 start_lumora() {
@@ -123,19 +124,25 @@ run_reports() {
 
 run_every_interface() {
   make_link
-  # Every interface: the link and loopback, each packet once; then Ctrl-C.
-  start_lumora "$lumora"
+  # Every interface, as lines naming the interface of each frame (a cooked
+  # header records no destination MAC): the link and loopback, each packet
+  # once; then Ctrl-C and the summary.
+  start_lumora "$lumora" --format line
   send udp $broadcast 9 "$(magic $target)"
   send frame veth-tx "${rx_mac//:/}${tx_mac//:/}0842$(magic $target)"
   ip netns exec "$rx" "$sender" udp 127.0.0.1 9 "$(magic $target)" || fail "sending on loopback"
-  wait_for "three reports" 20 reports_seen 3
+  wait_for "three lines" 20 lines_seen 3
   kill -INT "$pid"
   finish_lumora
   grep -q '^lumora: listening on every interface$' "$work/err" || fail "no start line"
-  [ "$(grep -c 'Wake-On-LAN Magic Packet' "$work/out")" -eq 3 ] || fail "expected 3 reports, got: $(cat "$work/out")"
-  grep -q 'Destination IP.*127.0.0.1' "$work/out" || fail "no loopback report"
+  [ "$(wc -l <"$work/out")" -eq 3 ] || fail "expected 3 lines, got: $(cat "$work/out")"
+  for seen in "veth-rx udp4 $tx_ip.50000 > $broadcast.9" "veth-rx ether ${tx_mac^^} > --:--:--:--:--:--" \
+      "lo udp4 127.0.0.1.50000 > 127.0.0.1.9"; do
+    grep -qF " $seen: target 00:1A:2B:3C:4D:5E, 16/16 copies" "$work/out" || fail "no line '$seen': $(cat "$work/out")"
+  done
   grep -q ', 3 magic packets reported, ' "$work/err" || fail "wrong closing line"
-  echo "PASS: every interface, each packet reported once, Ctrl-C ends with 0"
+  grep -q '^lumora: 00:1A:2B:3C:4D:5E: 3 magic packets, 3 well formed, ' "$work/err" || fail "no summary after Ctrl-C"
+  echo "PASS: every interface, each packet once on the interface it came in on, Ctrl-C ends with 0 and the summary"
 
   # One interface, promiscuous: the interface says so while lumora runs,
   # loopback is not watched, a frame for another host is reported; SIGTERM
@@ -201,32 +208,46 @@ run_errors() {
   expect_error 2 "lumora: bad option '--bogus'" "$lumora" --bogus
   expect_error 2 "lumora: bad count '0'" "$lumora" -c 0
   expect_error 2 "lumora: --promisc needs an interface" "$lumora" --promisc
-  [ "$("$lumora" --version)" = "lumora 1.1.0" ] || fail "wrong --version"
+  local version
+  version=$(sed -n 's/^#define LUMORA_VERSION_DOTTED "\(.*\)"$/\1/p' "$here/../../res/version.h")
+  [ "$("$lumora" --version)" = "lumora $version" ] || fail "wrong --version: $("$lumora" --version), not $version"
   echo "PASS: --version"
 }
 
-# The expected reports of one capture file the test writes.
-file_section() { awk -v f="### $1" '$0 == f {on = 1; next} /^### / {on = 0} on' "$here/expected_file_reports.txt"; }
 count_reports() { grep -c 'Wake-On-LAN Magic Packet' "$1" || true; }
 
 run_files() {
   "$capture_files" "$work" || fail "capture_files could not write the files"
-  # Two hours east of UTC, needing no time zone database: the time lines
-  # show each frame's capture time in local time.
+  # Two hours east of UTC, needing no time zone database: each frame's
+  # capture time in local time.
   export TZ=LUM-2
-  local f code
+  local f mac code
+  # Every link type as lines, each file's summary, and every kind of report.
   for f in ethernet.pcap cooked.pcap cooked2.pcap rawip.pcap ethernet.pcapng; do
-    "$lumora" -r "$work/$f" >"$work/out" 2>"$work/err" || fail "lumora -r $f exited with $?"
-    file_section "$f" | diff -u - "$work/out" || fail "the reports of $f differ from the expected ones"
-    echo "PASS: -r $f: $(tail -n 1 "$work/err")"
-  done
-  "$lumora" -r - <"$work/cooked.pcap" >"$work/out" 2>"$work/err" || fail "lumora -r - exited with $?"
-  file_section cooked.pcap | diff -u - "$work/out" || fail "-r - (standard input) differs from -r FILE"
-  "$lumora" -r "$work/ethernet.pcap" -w "$work/copy.pcap" >"$work/first" 2>"$work/err" || fail "-w exited with $?"
-  "$lumora" -r "$work/copy.pcap" >"$work/out" 2>"$work/err" || fail "-r of the -w file exited with $?"
-  diff -u "$work/first" "$work/out" || fail "the -w file gives other reports"
+    echo "### $f"
+    "$lumora" -r "$work/$f" --format line 2>&1 | sed "s|$work/||" || fail "lumora -r $f exited with $?"
+  done >"$work/lines"
+  diff -u "$here/expected_file_lines.txt" "$work/lines" || fail "the lines of the files differ from the expected ones"
+  "$lumora" -r "$work/ethernet.pcap" >"$work/out" 2>"$work/err" || fail "lumora -r exited with $?"
+  diff -u "$here/expected_file_reports.txt" "$work/out" || fail "the reports differ from the expected ones"
+  echo "PASS: -r of every link type, as lines and as reports, with the summary at the end of each file"
+  "$lumora" -r - <"$work/ethernet.pcap" >"$work/stdin" 2>/dev/null || fail "lumora -r - exited with $?"
+  diff -u "$work/out" "$work/stdin" || fail "-r - (standard input) differs from -r FILE"
+  "$lumora" -r "$work/ethernet.pcap" -w "$work/copy.pcap" >/dev/null 2>&1 || fail "-w exited with $?"
+  "$lumora" -r "$work/copy.pcap" >"$work/copy" 2>"$work/err" || fail "-r of the -w file exited with $?"
+  diff -u "$work/out" "$work/copy" || fail "the -w file gives other reports"
   grep -qx 'lumora: 5 frames read, 5 magic packets reported' "$work/err" || fail "the -w file holds other frames: $(cat "$work/err")"
   echo "PASS: -r - and -w then -r give the same reports"
+  for mac in 52:54:00:12:34:56 52-54-00-12-34-56 525400123456; do
+    "$lumora" -r "$work/ethernet.pcap" --format line --mac "$mac" >"$work/mac" 2>"$work/err" || fail "--mac $mac failed"
+    [ "$(wc -l <"$work/mac")" -eq 1 ] && grep -q 'target 52:54:00:12:34:56' "$work/mac" || fail "--mac $mac: $(cat "$work/mac")"
+    grep -qx 'lumora: 8 frames read, 1 magic packets reported, 4 magic packets for other targets' "$work/err" ||
+      fail "--mac $mac: $(cat "$work/err")"
+  done
+  echo "PASS: --mac in each form keeps the one packet for it and counts 4 for other targets"
+  expect_error 2 "lumora: bad MAC '52:54-00:12:34:56'" "$lumora" -r "$work/ethernet.pcap" --mac 52:54-00:12:34:56
+  expect_error 2 "lumora: bad MAC '52:54:00:12:34'" "$lumora" -r "$work/ethernet.pcap" --mac 52:54:00:12:34
+  expect_error 2 "lumora: bad format 'xml'" "$lumora" -r "$work/ethernet.pcap" --format xml
   "$lumora" -r "$work/ethernet.pcap" not ip6 >"$work/out" 2>"$work/err" || fail "a filter expression failed"
   [ "$(count_reports "$work/out")" -eq 4 ] || fail "'not ip6' left $(count_reports "$work/out") reports, not 4"
   # A tagged IPv6 datagram is no "ip6" at the outer offsets, as in tcpdump.
@@ -237,7 +258,7 @@ run_files() {
   "$lumora" -r "$work/cut.pcap" >"$work/out" 2>"$work/err" || code=$?
   [ "$code" -eq 1 ] || fail "a cut file exited with $code, not 1"
   [ "$(count_reports "$work/out")" -eq 4 ] || fail "a cut file gave $(count_reports "$work/out") reports, not 4"
-  file_section ethernet.pcap | cmp -s -n "$(stat -c %s "$work/out")" - "$work/out" || fail "the reports before the cut differ"
+  cmp -s -n "$(stat -c %s "$work/out")" "$here/expected_file_reports.txt" "$work/out" || fail "the reports before the cut differ"
   [ "$(grep -c 'truncated dump file' "$work/err")" -eq 1 ] || fail "no line naming the damage: $(cat "$work/err")"
   echo "PASS: a cut file: 4 reports, then '$(grep truncated "$work/err")', exit 1"
   expect_error 1 "radio.pcap: link type 105 (IEEE802_11, 802.11) is not supported" "$lumora" -r "$work/radio.pcap"
@@ -353,6 +374,47 @@ run_streams() {
   echo "PASS: SIGHUP: the count line, exit 0"
 }
 
+hex_of() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+mask_times() { sed -E 's/^[0-9:]{8}\.[0-9]{6} /<time> /; s/(first|last) [0-9-]{10} [0-9:]{8}/\1 <time>/g'; }
+
+# The json row expected of a datagram from the sender: KIND DESTINATION PORT
+# PAYLOAD MAC REPETITIONS PASSWORD WELL_FORMED ("*": not known in advance).
+expect_udp() {
+  local source=$tx_ip
+  [ "$1" = udp6 ] && source=$tx_ip6
+  printf '%s\t%s\t%s\t%s\t50000\t%s\t%d\t*\t%s\t%s\t%s\t%s\t%s\t0\t*\t*\n' "$(hex_of "$rx_if")" "$1" "$source" \
+    "$2" "$3" $((8 + ${#4} / 2)) "$5" "$6" "$7" "$8" "$(tr a-f A-F <<<"$4")" >>"$work/expected.tsv"
+}
+
+# Sends a datagram to 10.77.0.2 and expects its json row.
+send_udp4() { send udp $rx_ip "$1" "$2" && expect_udp udp4 $rx_ip "$@"; }
+
+run_formats() {
+  # Linux allows almost any byte in an interface name: json must escape it.
+  rx_if='rx"q\w'
+  make_link
+  local mac=00:1A:2B:3C:4D:5E well copies
+  well=$(magic $target) copies=$(magic $target | head -c 192)
+  start_lumora "$lumora" -c 7 -i "$rx_if" --format json -w "$work/live.pcap"
+  send_udp4 9 "$well" $mac 16 - 1
+  send_udp4 7 "$(magic 525400123456)a1a2a3a4" 52:54:00:12:34:56 16 A1A2A3A4 1
+  send_udp4 40000 "01020304${well}a1a2a3a4a5a6" $mac 16 A1A2A3A4A5A6 1
+  send_udp4 9 "${copies}0102030405060708" $mac 15 - 0
+  send_udp4 9 "${copies:0:132}" $mac 10 - 0
+  send_udp4 9 "${well}a1a2a3a4a5" $mac 16 A1A2A3A4A5 0
+  send udp6 $rx_ip6 9 "$well" && expect_udp udp6 $rx_ip6 9 "$well" $mac 16 - 1
+  finish_lumora
+  python3 "$here/check_json_lines.py" "$work/out" "$work/expected.tsv" || fail "the json lines differ from what was sent"
+  echo "PASS: 7 json lines read back by Python's json module, field by field, on interface $rx_if"
+  grep -q '^lumora: 00:1A:2B:3C:4D:5E: 6 magic packets, 3 well formed, first ' "$work/err" ||
+    fail "no summary after -c: $(cat "$work/err")"
+  "$lumora" -r "$work/live.pcap" --format line >"$work/lines" 2>"$work/err" || fail "-r --format line failed"
+  diff -u "$here/expected_lines.txt" <(mask_times <"$work/lines"; tail -n +2 "$work/err" | mask_times) ||
+    fail "the lines or the summary differ from the expected ones"
+  echo "PASS: the same packets as lines, then the summary:"
+  cat "$work/lines" "$work/err"
+}
+
 case "$group" in
   reports) run_reports "$lumora" ;;
   reports_sanitized) run_reports "$lumora_sanitized" ;;
@@ -363,5 +425,6 @@ case "$group" in
   ipv6_vlan) run_ipv6_vlan ;;
   privileges) run_privileges ;;
   streams) run_streams ;;
+  formats) run_formats ;;
   *) echo "unknown group $group"; exit 2 ;;
 esac

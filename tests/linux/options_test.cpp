@@ -33,7 +33,8 @@ TEST(Options, BadUsageWhateverTheOrder) {
         {"-c", "+5"}, {"-c", "-5"}, {"-c", "0x10"}, {"-c", "2147483648"}, {"-i", "a", "-i", "b"},
         {"-r", "f.pcap", "-i", "eth0"}, {"-i", "eth0", "-r", "f.pcap"}, {"-r", "f", "--promisc"},
         {"--promisc"}, {"-i", "any", "--promisc"}, {"-w", "-"}, {"-c", "3", "-c", "3"}, {"-r", "a", "-r", "b"},
-        {"--bogus", "-h"}, {"-h", "-x"}, {"-c"},
+        {"--bogus", "-h"}, {"-h", "-x"}, {"-c"}, {"--mac", "00:1a:2b:3c:4d"}, {"--format", "xml"},
+        {"--mac", "001a2b3c4d5e", "--mac", "001a2b3c4d5e"}, {"--format", "line", "--format", "json"},
     };
     for (const auto& words : bad) {
         std::string line;
@@ -50,14 +51,18 @@ TEST(Options, HelpAndVersionEndAtOnceWhenAllElseIsRight) {
 
 TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
     Options options;
-    std::vector<std::string> words = {"-c", "007", "-r", "-", "-w", "out.pcap", "-Z", "lumora",
-                                      "not", "host", "10.77.0.1"};
+    std::vector<std::string> words = {"-c", "007", "-r", "-", "-w", "out.pcap", "-Z", "lumora", "--mac",
+                                      "00-1a-2b-3c-4d-5e", "--format", "json", "not", "host", "10.77.0.1"};
     ASSERT_EQ(Parse(words, &options), OptionsOutcome::kRun);
     EXPECT_EQ(options.count, 7);
     EXPECT_STREQ(options.readFile, "-");
     EXPECT_STREQ(options.writeFile, "out.pcap");
     EXPECT_STREQ(options.user, "lumora");
     EXPECT_EQ(options.expression, "not host 10.77.0.1");
+    EXPECT_TRUE(options.filterMac);
+    EXPECT_EQ(options.mac.bytes[0], 0x00);
+    EXPECT_EQ(options.mac.bytes[5], 0x5E);
+    EXPECT_EQ(options.format, OutputFormat::kJson);
 
     Options every;
     std::vector<std::string> any = {"-i", "any", "-D"};
@@ -65,6 +70,8 @@ TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
     EXPECT_EQ(every.device, nullptr);
     EXPECT_TRUE(every.listInterfaces);
     EXPECT_EQ(every.expression, "");
+    EXPECT_FALSE(every.filterMac);
+    EXPECT_EQ(every.format, OutputFormat::kReport);
 }
 
 }  // namespace
