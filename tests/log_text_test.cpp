@@ -1,3 +1,4 @@
+// The log's text buffer: the newest text goes in whole, the oldest lines make room.
 #include "ui/log_text.h"
 
 #include <gtest/gtest.h>
@@ -7,27 +8,29 @@
 
 namespace {
 
-std::string Append(const std::string& log, const std::string& text, int capacity) {
-    std::vector<char> buffer(static_cast<std::size_t>(capacity), '\0');
-    std::copy(log.begin(), log.end(), buffer.begin());
-    AppendToLog(buffer.data(), capacity, text.c_str());
-    EXPECT_EQ(buffer.back(), '\0');
-    return buffer.data();
-}
+struct Append {
+    std::string log, text;
+    int capacity;
+    std::string expected;
+};
 
 TEST(LogText, AppendsWhileItFitsThenDropsWholeOldLines) {
-    EXPECT_EQ(Append("one\r\n", "two\r\n", 32), "one\r\ntwo\r\n");
-    // 10 + 5 bytes and a terminator need 16: exactly full.
-    EXPECT_EQ(Append("one\r\ntwo\r\n", "six\r\n", 16), "one\r\ntwo\r\nsix\r\n");
-    // One byte more: the whole first line goes, not just one byte of it.
-    EXPECT_EQ(Append("one\r\ntwo\r\n", "seven\r\n", 16), "two\r\nseven\r\n");
-    EXPECT_EQ(Append("one\r\ntwo\r\nthree\r\n", "a much longer line\r\n", 32), "three\r\na much longer line\r\n");
-}
-
-TEST(LogText, TextTooLongForTheLogEmptiesItAndKeepsItsBeginning) {
-    EXPECT_EQ(Append("no line end at all", "xy", 20), "xy");
-    EXPECT_EQ(Append("old\r\n", std::string(40, 'n'), 16), std::string(15, 'n'));
-    EXPECT_EQ(Append("", "", 4), "");
+    const Append cases[] = {
+        {"one\r\n", "two\r\n", 32, "one\r\ntwo\r\n"},
+        {"one\r\ntwo\r\n", "six\r\n", 16, "one\r\ntwo\r\nsix\r\n"},  // exactly full with its terminator
+        {"one\r\ntwo\r\n", "seven\r\n", 16, "two\r\nseven\r\n"},     // a byte more: the whole first line goes
+        {"one\r\ntwo\r\nthree\r\n", "a much longer line\r\n", 32, "three\r\na much longer line\r\n"},
+        {"no line end at all", "xy", 20, "xy"},
+        {"old\r\n", std::string(40, 'n'), 16, std::string(15, 'n')},  // too long: its beginning stays
+        {"", "", 4, ""},
+    };
+    for (const Append& c : cases) {
+        std::vector<char> buffer(static_cast<std::size_t>(c.capacity), '\0');
+        std::copy(c.log.begin(), c.log.end(), buffer.begin());
+        AppendToLog(buffer.data(), c.capacity, c.text.c_str());
+        EXPECT_EQ(buffer.back(), '\0');
+        EXPECT_EQ(std::string(buffer.data()), c.expected) << c.log << " + " << c.text;
+    }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
-// Builds the datagrams the tests feed to Lumora: magic-packet payloads and
-// IPv4 datagram images as a raw socket delivers them.
+// Builds the packets the tests feed to Lumora and lumora (magic-packet
+// payloads, IPv4 and IPv6 datagrams as a raw socket delivers them, link-layer
+// frames) and reads their reports back.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -17,36 +19,58 @@ using Bytes = std::vector<unsigned char>;
 
 constexpr int kIpHeaderLength = 20;
 constexpr int kUdpHeaderLength = 8;
+constexpr int kEthernetHeaderLength = 14;
+constexpr int kMacCopies = 16;
+constexpr int kSourcePort = 50000;
+constexpr int kChecksum = 43981;
 constexpr unsigned char kTestMac[6] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+constexpr unsigned char kTestSenderMac[6] = {0x02, 0x4C, 0x55, 0x0A, 0xB0, 0x01};
+constexpr unsigned char kTestSource6[16] = {0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05};
+constexpr unsigned char kAllNodes6[16] = {0xFF, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01};
+constexpr unsigned char kNextUdp = 17;
 
-// Six 0xFF and sixteen copies of the MAC, with an optional prefix and password.
-inline Bytes MagicPayload(const Bytes& prefix = {}, const Bytes& password = {},
-                          const unsigned char* mac = kTestMac) {
-    Bytes p = prefix;
-    p.insert(p.end(), 6, 0xFF);
-    for (int i = 0; i < 16; ++i) p.insert(p.end(), mac, mac + 6);
-    p.insert(p.end(), password.begin(), password.end());
+inline Bytes Concat(Bytes first, const Bytes& second) {
+    first.insert(first.end(), second.begin(), second.end());
+    return first;
+}
+
+inline Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& part : parts) all = Concat(all, part);
+    return all;
+}
+
+// A 16-bit field in network order.
+inline Bytes Word(int value) { return {static_cast<unsigned char>(value >> 8), static_cast<unsigned char>(value)}; }
+
+// Six 0xFF and `copies` copies of `mac`.
+inline Bytes SyncAndCopies(int copies, const unsigned char* mac = kTestMac) {
+    Bytes p(6, 0xFF);
+    for (int i = 0; i < copies; ++i) p.insert(p.end(), mac, mac + 6);
     return p;
 }
 
-// A 20-byte IPv4 header, the UDP header and the payload; udpLength < 0
-// takes the true length.
+// Sixteen copies of the MAC, with an optional prefix and password.
+inline Bytes MagicPayload(const Bytes& prefix = {}, const Bytes& password = {},
+                          const unsigned char* mac = kTestMac) {
+    return Join({prefix, SyncAndCopies(kMacCopies, mac), password});
+}
+
+// `copies` copies of kTestMac, then `after` (garbage, a password).
+inline Bytes MagicCopies(int copies, const Bytes& after = {}) { return Concat(SyncAndCopies(copies), after); }
+
+// From port 50000, checksum 43981.
+inline Bytes UdpHeader(int destPort, int udpLength) {
+    return Join({Word(kSourcePort), Word(destPort), Word(udpLength), Word(kChecksum)});
+}
+
+// A 20-byte IPv4 header from 192.168.1.20 to 192.168.1.255, the UDP header
+// and the payload; udpLength < 0 takes the true length.
 inline Bytes Datagram(const Bytes& payload, int destPort = 9, int protocol = 17, int udpLength = -1) {
     if (udpLength < 0) udpLength = kUdpHeaderLength + static_cast<int>(payload.size());
-    Bytes d(kIpHeaderLength + kUdpHeaderLength, 0);
-    d[0] = 0x45;
-    d[9] = static_cast<unsigned char>(protocol);
-    const unsigned char src[4] = {192, 168, 1, 20}, dst[4] = {192, 168, 1, 255};
-    std::memcpy(&d[12], src, 4);
-    std::memcpy(&d[16], dst, 4);
-    d[20] = 0xC3; d[21] = 0x50;  // source port 50000
-    d[22] = static_cast<unsigned char>(destPort >> 8);
-    d[23] = static_cast<unsigned char>(destPort);
-    d[24] = static_cast<unsigned char>(udpLength >> 8);
-    d[25] = static_cast<unsigned char>(udpLength);
-    d[26] = 0xAB; d[27] = 0xCD;  // checksum 43981
-    d.insert(d.end(), payload.begin(), payload.end());
-    return d;
+    const Bytes ip = {0x45, 0, 0, 0, 0, 0, 0, 0, 0, static_cast<unsigned char>(protocol), 0, 0,
+                      192, 168, 1, 20, 192, 168, 1, 255};
+    return Join({ip, UdpHeader(destPort, udpLength), payload});
 }
 
 inline std::string Hex(unsigned char byte) {
@@ -77,12 +101,7 @@ inline std::vector<std::string> SplitReports(const std::string& log) {
 // A receive time that pins the report's time line: 03/07/26 21:05:03.
 inline std::tm FixedTime() {
     std::tm t{};
-    t.tm_year = 2026 - 1900;
-    t.tm_mon = 2;
-    t.tm_mday = 7;
-    t.tm_hour = 21;
-    t.tm_min = 5;
-    t.tm_sec = 3;
+    t.tm_year = 2026 - 1900, t.tm_mon = 2, t.tm_mday = 7, t.tm_hour = 21, t.tm_min = 5, t.tm_sec = 3;
     return t;
 }
 
@@ -108,35 +127,10 @@ inline std::string ReportOf(Formatter format, const Bytes& bytes) {
     return text;
 }
 
-constexpr int kEthernetHeaderLength = 14;
-constexpr unsigned char kTestSenderMac[6] = {0x02, 0x4C, 0x55, 0x0A, 0xB0, 0x01};
-
-// Six 0xFF, `copies` copies of kTestMac, then `after` (garbage, a password).
-inline Bytes MagicCopies(int copies, const Bytes& after = {}) {
-    Bytes p(6, 0xFF);
-    for (int i = 0; i < copies; ++i) p.insert(p.end(), kTestMac, kTestMac + 6);
-    p.insert(p.end(), after.begin(), after.end());
-    return p;
-}
-
 // An Ethernet header, broadcast from kTestSenderMac, and the payload: the
 // frame a packet socket delivers for a 0x0842 wake frame.
 inline Bytes EthernetFrame(const Bytes& payload, int etherType = 0x0842) {
-    Bytes f(6, 0xFF);
-    f.insert(f.end(), kTestSenderMac, kTestSenderMac + 6);
-    f.push_back(static_cast<unsigned char>(etherType >> 8));
-    f.push_back(static_cast<unsigned char>(etherType));
-    f.insert(f.end(), payload.begin(), payload.end());
-    return f;
-}
-
-constexpr unsigned char kTestSource6[16] = {0x20, 0x01, 0x0D, 0xB8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x05};
-constexpr unsigned char kAllNodes6[16] = {0xFF, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x01};
-constexpr unsigned char kNextUdp = 17;
-
-inline Bytes Concat(Bytes first, const Bytes& second) {
-    first.insert(first.end(), second.begin(), second.end());
-    return first;
+    return Join({Bytes(6, 0xFF), Bytes(kTestSenderMac, kTestSenderMac + 6), Word(etherType), payload});
 }
 
 // An IPv6 extension header of `units` 8-byte units, naming `next`.
@@ -149,32 +143,23 @@ inline Bytes Ipv6Extension(unsigned char next, int units = 1) {
 
 // A fragment header; offset in 8-byte units, 0 for the first fragment.
 inline Bytes Ipv6Fragment(unsigned char next, int offset, bool more = true) {
-    const int word = (offset << 3) | (more ? 1 : 0);
-    return {next, 0, static_cast<unsigned char>(word >> 8), static_cast<unsigned char>(word), 0, 0, 0x12, 0x34};
+    return Join({{next, 0}, Word((offset << 3) | (more ? 1 : 0)), {0, 0, 0x12, 0x34}});
 }
 
 // The fixed IPv6 header (first header `next`), the extension headers, then a
-// UDP header from port 50000 to `destPort` with checksum 43981 and the payload.
+// UDP header to `destPort` and the payload.
 inline Bytes Ipv6Datagram(const Bytes& payload, unsigned char next = kNextUdp, const Bytes& extensions = {},
                           const unsigned char* destination = kAllNodes6, int destPort = 9) {
     const int udpLength = kUdpHeaderLength + static_cast<int>(payload.size());
-    const int payloadLength = static_cast<int>(extensions.size()) + udpLength;
-    Bytes d = {0x60, 0, 0, 0, static_cast<unsigned char>(payloadLength >> 8),
-               static_cast<unsigned char>(payloadLength), next, 64};
-    d.insert(d.end(), kTestSource6, kTestSource6 + 16);
-    d.insert(d.end(), destination, destination + 16);
-    d.insert(d.end(), extensions.begin(), extensions.end());
-    const Bytes udp = {0xC3, 0x50, static_cast<unsigned char>(destPort >> 8), static_cast<unsigned char>(destPort),
-                       static_cast<unsigned char>(udpLength >> 8), static_cast<unsigned char>(udpLength), 0xAB, 0xCD};
-    d.insert(d.end(), udp.begin(), udp.end());
-    d.insert(d.end(), payload.begin(), payload.end());
-    return d;
+    return Join({{0x60, 0, 0, 0}, Word(static_cast<int>(extensions.size()) + udpLength), {next, 64},
+                 Bytes(kTestSource6, kTestSource6 + 16), Bytes(destination, destination + 16), extensions,
+                 UdpHeader(destPort, udpLength), payload});
 }
 
 // The frame with 802.1Q/802.1ad tags (TPIDs, VLAN 7 each) after its MAC addresses.
 inline Bytes Tagged(Bytes frame, const std::vector<int>& tpids) {
     Bytes tags;
-    for (int tpid : tpids) tags.insert(tags.end(), {static_cast<unsigned char>(tpid >> 8), static_cast<unsigned char>(tpid), 0, 7});
+    for (int tpid : tpids) tags = Join({tags, Word(tpid), {0, 7}});
     frame.insert(frame.begin() + 12, tags.begin(), tags.end());
     return frame;
 }
@@ -182,28 +167,26 @@ inline Bytes Tagged(Bytes frame, const std::vector<int>& tpids) {
 // Linux cooked headers (v1: 16 bytes, v2: 20) before a packet of `protocol`,
 // sent by kTestSenderMac; packet type 0 host, 1 broadcast, 4 outgoing.
 inline Bytes CookedV1(const Bytes& packet, int protocol, int packetType = 1) {
-    Bytes f = {0, static_cast<unsigned char>(packetType), 0, 1, 0, 6};
-    f.insert(f.end(), kTestSenderMac, kTestSenderMac + 6);
-    f.insert(f.end(), {0, 0, static_cast<unsigned char>(protocol >> 8), static_cast<unsigned char>(protocol)});
-    f.insert(f.end(), packet.begin(), packet.end());
-    return f;
+    return Join({{0, static_cast<unsigned char>(packetType), 0, 1, 0, 6}, Bytes(kTestSenderMac, kTestSenderMac + 6),
+                 {0, 0}, Word(protocol), packet});
 }
 
 inline Bytes CookedV2(const Bytes& packet, int protocol, int packetType = 1) {
-    Bytes f = {static_cast<unsigned char>(protocol >> 8), static_cast<unsigned char>(protocol), 0, 0, 0, 0, 0, 2,
-               0, 1, static_cast<unsigned char>(packetType), 6};
-    f.insert(f.end(), kTestSenderMac, kTestSenderMac + 6);
-    f.insert(f.end(), {0, 0});
-    f.insert(f.end(), packet.begin(), packet.end());
-    return f;
+    return Join({Word(protocol), {0, 0, 0, 0, 0, 2, 0, 1, static_cast<unsigned char>(packetType), 6},
+                 Bytes(kTestSenderMac, kTestSenderMac + 6), {0, 0}, packet});
 }
 
 // BSD loopback: the address family in four bytes, big- or little-endian.
 inline Bytes BsdLoopback(const Bytes& packet, unsigned family, bool bigEndian) {
     Bytes f(4, 0);
     f[bigEndian ? 3 : 0] = static_cast<unsigned char>(family);
-    f.insert(f.end(), packet.begin(), packet.end());
-    return f;
+    return Concat(f, packet);
+}
+
+// The bytes with the one at `at` set to `value`: a field the builders leave alone.
+inline Bytes WithByte(Bytes bytes, std::size_t at, unsigned char value) {
+    bytes[at] = value;
+    return bytes;
 }
 
 }  // namespace packet
