@@ -171,7 +171,7 @@ TEST_F(OutputForms, InterfaceNamesAsEachFormWritesThem) {
         {"br-\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"br-\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"",
          "br-\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"},
         {"if\xff", "\"if\\u00ff\"", "if\xff"},                                        // stray byte
-        {"\xc0\x80", "\"\\u00c0\\u0080\"", "\xc0\x80"},                               // overlong
+        {"\xe0\x80\x80", "\"\\u00e0\\u0080\\u0080\"", "\xe0\x80\x80"},                // overlong
         {"\xed\xa0\x80", "\"\\u00ed\\u00a0\\u0080\"", "\xed\xa0\x80"},                // surrogate
         {"\xf4\x90\x80\x80", "\"\\u00f4\\u0090\\u0080\\u0080\"", "\xf4\x90\x80\x80"},  // past U+10FFFF
         {"x\xe2\x82", "\"x\\u00e2\\u0082\"", "x\xe2\x82"},                            // cut at the end

@@ -1,6 +1,5 @@
 // Sends the end-to-end tests' traffic from inside a test namespace.
 //   wake_sender udp DEST PORT HEX       one UDP datagram from port 50000
-//   wake_sender tcp DEST PORT           one connection attempt
 //   wake_sender udp6 DEST PORT HEX      the same over IPv6 (DEST may be ff02::1%IFACE)
 //   wake_sender frame IFACE HEX         one raw Ethernet frame, header included
 //   wake_sender watch IFACE STOPFILE SECONDS
@@ -11,7 +10,6 @@
 //       whose 4-byte password is its number (0, 1, ...); stops after SECONDS.
 // UDP goes out without a checksum, so what lumora reports is the same every run.
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <linux/if_ether.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
@@ -37,7 +35,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int kSourcePort = 50000;
 constexpr int kNoChecksum = 11;  // SO_NO_CHECK
-constexpr int kConnectTimeoutMs = 3000;
 constexpr int kNoChecksum6 = 101;  // UDP_NO_CHECK6_TX
 constexpr int kWatchPollMs = 50;
 constexpr int kFrameSize = 65536;
@@ -164,21 +161,6 @@ int Watch(char** argv) {
     return 0;
 }
 
-int TryTcp(char** argv) {
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    const sockaddr_in to = Address(argv[2], argv[3]);
-    if (connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS)
-        return Fail("connect");
-    pollfd done{s, POLLOUT, 0};
-    if (poll(&done, 1, kConnectTimeoutMs) != 1) return Fail("connect timed out");
-    int error = 0;
-    socklen_t length = sizeof error;
-    getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length);
-    std::printf("tcp %s:%s: %s\n", argv[2], argv[3], error == 0 ? "connected" : std::strerror(error));
-    close(s);
-    return 0;
-}
-
 int SendFrame(char** argv) {
     Bytes frame;
     if (!ParseHex(argv[3], &frame)) return Fail("bad hex");
@@ -229,12 +211,11 @@ int Flood(char** argv) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "udp" && argc == 5) return SendOneUdp(argv);
-    if (mode == "tcp" && argc == 4) return TryTcp(argv);
     if (mode == "udp6" && argc == 5) return SendOneUdp6(argv);
     if (mode == "frame" && argc == 4) return SendFrame(argv);
     if (mode == "watch" && argc == 5) return Watch(argv);
     if (mode == "flood" && argc == 7) return Flood(argv);
-    std::fprintf(stderr, "usage: wake_sender udp|udp6 DEST PORT HEX | tcp DEST PORT | frame IFACE HEX |"
+    std::fprintf(stderr, "usage: wake_sender udp|udp6 DEST PORT HEX | frame IFACE HEX |"
                          " watch IFACE STOPFILE SECONDS | flood DEST PORT COUNT EVERY SECONDS\n");
     return 2;
 }
