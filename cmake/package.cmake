@@ -1,0 +1,53 @@
+# Installs lumora, its man page and its systemd unit, and packs them as a
+# Debian package: cmake --install, or cpack -G DEB in the build directory.
+include(GNUInstallDirs)
+
+file(STRINGS ${CMAKE_SOURCE_DIR}/res/version.h LUMORA_VERSION_LINE REGEX "^#define LUMORA_VERSION_DOTTED ")
+string(REGEX REPLACE "^#define LUMORA_VERSION_DOTTED \"([0-9.]+)\"$" "\\1" LUMORA_VERSION "${LUMORA_VERSION_LINE}")
+if(NOT LUMORA_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
+  message(FATAL_ERROR "no LUMORA_VERSION_DOTTED in res/version.h")
+endif()
+
+# The plain release build, not lumora_sanitized or a fuzzer.
+install(TARGETS lumora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# Debian wants man pages compressed with gzip -9n (-n: no name or time, so
+# the same page packs the same). Made at configure time, so that building the
+# lumora target alone is enough to install; an edit of the page reconfigures.
+set(LUMORA_MAN_SOURCE ${CMAKE_SOURCE_DIR}/man/lumora.1)
+set(LUMORA_MAN_PAGE ${CMAKE_BINARY_DIR}/lumora.1.gz)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${LUMORA_MAN_SOURCE})
+execute_process(COMMAND gzip -9n -c ${LUMORA_MAN_SOURCE} OUTPUT_FILE ${LUMORA_MAN_PAGE}
+  RESULT_VARIABLE LUMORA_GZIP_RESULT)
+if(NOT LUMORA_GZIP_RESULT EQUAL 0)
+  message(FATAL_ERROR "gzip -9n ${LUMORA_MAN_SOURCE}: ${LUMORA_GZIP_RESULT}")
+endif()
+install(FILES ${LUMORA_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# ExecStart names lumora where this prefix puts it.
+set(LUMORA_INSTALLED_BINARY ${CMAKE_INSTALL_FULL_BINDIR}/lumora)
+set(LUMORA_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "Where lumora@.service goes, under the prefix")
+configure_file(${CMAKE_SOURCE_DIR}/dist/lumora@.service.in ${CMAKE_BINARY_DIR}/lumora@.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/lumora@.service DESTINATION ${LUMORA_SYSTEMD_UNIT_DIR})
+install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lumora)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME lumora)
+set(CPACK_PACKAGE_VERSION ${LUMORA_VERSION})
+set(CPACK_PACKAGE_CONTACT "Lumora developers <lumora@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "report the Wake-on-LAN magic packets this machine receives")
+set(CPACK_PACKAGE_DESCRIPTION "lumora watches an interface, or reads a capture file, and prints every
+Wake-on-LAN magic packet: UDP over IPv4 and IPv6 on any port and Ethernet
+frames of EtherType 0x0842, as a full report, one line each or JSON Lines,
+with a summary per target MAC address. A systemd unit, lumora@IFACE,
+logs them to the journal.")
+# The package's paths must be the ones the unit was configured with.
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# dpkg-shlibdeps reads libpcap0.8's symbols file: the Depends line names the
+# lowest libpcap0.8 (and libc, libstdc++) version with every symbol used.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
