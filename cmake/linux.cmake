@@ -35,10 +35,13 @@ endfunction()
 lumora_linux_program(lumora lumora_analysis)
 lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
 
+# lumora's pieces under the sanitizers: the reports and the frame dispatch, the
+# options, the wake verdict, --mac, the line and json forms and the summary.
 add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp tests/linux/frame_report_test.cpp
-  tests/linux/ipv6_wake_test.cpp tests/linux/options_test.cpp
+  tests/linux/ipv6_wake_test.cpp tests/linux/options_test.cpp tests/linux/wake_verdict_test.cpp
+  tests/linux/mac_filter_test.cpp tests/linux/output_format_test.cpp tests/linux/sighting_summary_test.cpp
   src/linux/frame_report.cpp src/linux/options.cpp src/linux/diagnostics.cpp src/linux/mac_filter.cpp
-  src/linux/output_format.cpp)
+  src/linux/output_format.cpp src/linux/sighting_summary.cpp)
 target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
 target_include_directories(lumora_linux_test PRIVATE tests res)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
@@ -69,33 +72,12 @@ target_link_libraries(capture_file_writer PRIVATE ${LUMORA_PCAP_LIBRARY})
 target_compile_options(capture_file_writer PRIVATE ${LUMORA_WARNINGS})
 
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  add_executable(ethernet_wake_fuzz fuzz/ethernet_wake_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES}
-    ${LUMORA_LINUX_ANALYSIS_SOURCES})
-  target_include_directories(ethernet_wake_fuzz PRIVATE src)
-  target_compile_options(ethernet_wake_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
-  target_link_options(ethernet_wake_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-  # A short, bounded run on every test pass; scripts/test fuzzes the UDP side longer.
-  add_test(NAME ethernet_wake_fuzz COMMAND ethernet_wake_fuzz -runs=200000 -max_total_time=30 -max_len=65549)
-
-  # The frame dispatch of every link type and the IPv6 report, likewise bounded.
+  # The frame dispatch of every link type and the IPv6 and 0x0842 reports: a
+  # short, bounded run on every test pass; scripts/test fuzzes the UDP side longer.
   add_executable(frame_fuzz fuzz/frame_fuzz.cpp src/linux/frame_report.cpp src/linux/mac_filter.cpp
-    src/linux/output_format.cpp ${LUMORA_ANALYSIS_SOURCES}
-    ${LUMORA_LINUX_ANALYSIS_SOURCES})
+    src/linux/output_format.cpp ${LUMORA_ANALYSIS_SOURCES} ${LUMORA_LINUX_ANALYSIS_SOURCES})
   target_include_directories(frame_fuzz PRIVATE src)
   target_compile_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
   target_link_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-  add_test(NAME frame_fuzz COMMAND frame_fuzz -runs=300000 -max_total_time=30 -max_len=4096)
+  add_test(NAME frame_fuzz COMMAND frame_fuzz -runs=500000 -max_total_time=60 -max_len=65550)
 endif()
-
-# --- output_test: the wake verdict, --mac parsing, the line and json formats
-# and the end-of-run summary, under the sanitizers (one block, kept last).
-add_executable(output_test tests/linux/wake_verdict_test.cpp tests/linux/mac_filter_test.cpp
-  tests/linux/output_format_test.cpp tests/linux/sighting_summary_test.cpp
-  src/linux/mac_filter.cpp src/linux/output_format.cpp src/linux/sighting_summary.cpp)
-target_link_libraries(output_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
-target_include_directories(output_test PRIVATE tests)
-target_compile_options(output_test PRIVATE ${LUMORA_WARNINGS})
-# Python's json module reads every line of a larger run back.
-target_compile_definitions(output_test PRIVATE
-  LUMORA_JSON_CHECK="${CMAKE_SOURCE_DIR}/tests/linux/check_json_lines.py")
-add_test(NAME output_test COMMAND output_test)
