@@ -45,10 +45,7 @@ function(lumora_windows_test name)
 endfunction()
 
 lumora_windows_test(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp)
-lumora_windows_test(dialog_test tests/dialog_template_test.cpp tests/worker_dialog_test.cpp
-  tests/gui_test_support.cpp ${LUMORA_RESOURCES})
-lumora_windows_test(capture_worker_test tests/capture_worker_test.cpp tests/gui_test_support.cpp ${LUMORA_RESOURCES})
-lumora_windows_test(failure_report_test tests/failure_report_test.cpp tests/gui_test_support.cpp)
+lumora_windows_test(dialog_test tests/worker_dialog_test.cpp tests/gui_test_support.cpp ${LUMORA_RESOURCES})
 lumora_windows_test(lumora_exe_test tests/lumora_exe_test.cpp tests/gui_test_support.cpp)
 target_link_libraries(lumora_exe_test PRIVATE version)
 add_dependencies(lumora_exe_test Lumora)

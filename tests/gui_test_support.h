@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 constexpr DWORD kGenerousTimeoutMs = 20000;
@@ -16,27 +17,7 @@ HWND WaitForDialog(const char* caption);
 
 std::string WindowText(HWND hwnd);
 
-// A message box as the user sees it; `seen` is false when none came.
-struct MessageBoxSeen {
-    bool seen = false;
-    std::string caption;
-    std::string text;
-};
-
-// Waits for a message box with this caption (in any process), reads it and
-// presses its OK button.
-MessageBoxSeen ReadAndConfirmMessageBox(const char* caption);
-
-// The system's own description of an error code, or "" when it has none.
-std::string SystemDescription(DWORD code);
-
-// Real keyboard input, as a user types it, to the dialog once it is in front.
-bool PressKey(HWND dialog, WORD virtualKey);
-bool PressKeyWithAlt(HWND dialog, WORD virtualKey);
-bool PressKeyWithShift(HWND dialog, WORD virtualKey);
-
-// Writes what the screen shows of the window, frame included, as a 24-bit BMP.
-bool SaveWindowImage(HWND window, const char* path);
-
-// The control that has the keyboard focus in the window's thread.
-HWND FocusedControl(HWND window);
+// Real keyboard input, as a user types it, to the dialog once it is in
+// front: the keys go down in order and up in reverse, so {VK_MENU, VK_F4}
+// is Alt+F4.
+bool PressKeys(HWND dialog, std::initializer_list<WORD> keys);

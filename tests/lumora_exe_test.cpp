@@ -1,21 +1,88 @@
-// Lumora.exe itself, as a process and as a file.
-#include <windows.h>
+// What the user sees when Lumora cannot start, read from the screen: the
+// failure box, shown in-process and by Lumora.exe itself; and what Lumora.exe
+// carries: its version block, manifest, dialog and icons.
+#include <winsock2.h>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/failure_report.h"
+#include "app/startup.h"
 #include "gui_test_support.h"
+#include "resource.h"
+#include "version.h"
 
 namespace {
+
+constexpr DWORD kUndescribed = 0x20001234;  // a customer code: no system text
+constexpr DWORD kNegative = 0xE0000001;
+constexpr int kMessageTextId = 0xFFFF;  // the static control holding a box's text
+constexpr WORD kNoSuchWinsock = MAKEWORD(0, 0);
+
+// The system's description of an error code, as the box quotes it.
+std::string Describe(DWORD code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    const std::string description = length != 0 && text != nullptr ? std::string(text, length) : "";
+    LocalFree(text);
+    return description.empty() ? "The system has no description for this error." : description;
+}
+
+// Waits for the box captioned "Lumora" (in any process), reads its text and
+// presses OK; "" when none came.
+std::string ReadAndConfirmBox() {
+    HWND box = WaitForDialog("Lumora");
+    if (box == nullptr) return "";
+    const std::string text = WindowText(GetDlgItem(box, kMessageTextId));
+    PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+    return text;
+}
+
+std::string ShowAndRead(const std::function<void()>& report) {
+    std::string text;
+    std::thread reader([&] { text = ReadAndConfirmBox(); });
+    report();  // returns once the box is confirmed
+    reader.join();
+    return text;
+}
+
+std::function<void()> Fails(DWORD code, const char* call) {
+    return [=] {
+        SetLastError(code);
+        ReportFailure(call);
+    };
+}
+
+TEST(FailureReport, NamesTheCallTheCodeAndTheSystemsText) {
+    const struct {
+        std::function<void()> report;
+        std::string expected;
+    } cases[] = {
+        {Fails(ERROR_ACCESS_DENIED, "bind()"), "bind() failed with error 5: " + Describe(ERROR_ACCESS_DENIED)},
+        {Fails(kUndescribed, "socket()"), "socket() failed with error 536875572: " + Describe(kUndescribed)},
+        // Shown signed, as Windows tools show HRESULT-like values.
+        {Fails(kNegative, "WSAIoctl()"), "WSAIoctl() failed with error -536870911: " + Describe(kNegative)},
+        // WSAStartup returns its code rather than setting the last error.
+        {[] {
+             SetLastError(ERROR_SUCCESS);
+             EXPECT_FALSE(StartWinsock(kNoSuchWinsock));
+         },
+         "WSAStartup() failed with error 10092: " + Describe(WSAVERNOTSUPPORTED)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ShowAndRead(c.report), c.expected);
+}
 
 // Lumora.exe is built next to this test program.
 std::string LumoraPath() {
     char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string result(path, length);
-    return result.substr(0, result.find_last_of("\\/") + 1) + "Lumora.exe";
+    const std::string self(path, GetModuleFileNameA(nullptr, path, sizeof path));
+    return self.substr(0, self.find_last_of("\\/") + 1) + "Lumora.exe";
 }
 
 TEST(LumoraExe, WithoutARawSocketItExplainsTheFailureAndExitsWith1) {
@@ -27,13 +94,7 @@ TEST(LumoraExe, WithoutARawSocketItExplainsTheFailureAndExitsWith1) {
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                &process));
-    const MessageBoxSeen box = ReadAndConfirmMessageBox("Lumora");
-    std::string description = SystemDescription(WSAEPROTONOSUPPORT);
-    if (description.empty()) description = "The system has no description for this error.";
-    EXPECT_TRUE(box.seen);
-    EXPECT_EQ(box.caption, "Lumora");
-    EXPECT_EQ(box.text, "socket() failed with error 10043: " + description);
-
+    EXPECT_EQ(ReadAndConfirmBox(), "socket() failed with error 10043: " + Describe(WSAEPROTONOSUPPORT));
     ASSERT_EQ(WaitForSingleObject(process.hProcess, kGenerousTimeoutMs), WAIT_OBJECT_0);
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
@@ -42,53 +103,34 @@ TEST(LumoraExe, WithoutARawSocketItExplainsTheFailureAndExitsWith1) {
     CloseHandle(process.hProcess);
 }
 
-std::string VersionString(const std::vector<char>& block, const char* name) {
-    char* value = nullptr;
-    UINT length = 0;
-    const std::string path = std::string("\\StringFileInfo\\040904b0\\") + name;
-    if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length) || length == 0)
-        return "";
-    return std::string(value);
-}
-
-TEST(LumoraExe, VersionBlockReadsBack) {
+// What Explorer's properties and the task manager show.
+TEST(LumoraExe, VersionBlockNamesLumoraAndItsVersion) {
     const std::string path = LumoraPath();
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
-    ASSERT_GT(size, 0u);
-    std::vector<char> block(size);
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, size, block.data()));
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(1, 1));
-    EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(1, 1));
-    EXPECT_EQ(fixed->dwProductVersionLS, 0u);
-    EXPECT_EQ(VersionString(block, "FileVersion"), "1, 1, 0, 0");
-    EXPECT_EQ(VersionString(block, "ProductVersion"), "1, 1, 0, 0");
-    EXPECT_EQ(VersionString(block, "ProductName"), "Lumora");
-    EXPECT_EQ(VersionString(block, "FileDescription"), "Lumora");
-    EXPECT_EQ(VersionString(block, "Comments"), "A tool to troubleshoot Wake-on-LAN");
-    EXPECT_EQ(VersionString(block, "OriginalFilename"), "Lumora.exe");
-    EXPECT_FALSE(VersionString(block, "CompanyName").empty());
-    EXPECT_FALSE(VersionString(block, "LegalCopyright").empty());
-    EXPECT_FALSE(VersionString(block, "InternalName").empty());
+    std::vector<char> block(GetFileVersionInfoSizeA(path.c_str(), &ignored));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    const char* const fields[][2] = {{"FileVersion", LUMORA_VERSION_COMMAS}, {"ProductVersion", LUMORA_VERSION_COMMAS},
+                                     {"ProductName", "Lumora"}, {"FileDescription", "Lumora"}};
+    for (const auto& field : fields) {
+        char* value = nullptr;
+        UINT length = 0;
+        const std::string name = std::string("\\StringFileInfo\\040904b0\\") + field[0];
+        ASSERT_TRUE(VerQueryValueA(block.data(), name.c_str(), reinterpret_cast<void**>(&value), &length)) << field[0];
+        EXPECT_STREQ(value, field[1]);
+    }
 }
 
-TEST(LumoraExe, ManifestAsksForNoElevationAndNoNewerControls) {
+TEST(LumoraExe, CarriesTheClassicLookManifestTheDialogAndBothIcons) {
     HMODULE exe = LoadLibraryExA(LumoraPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(exe, nullptr);
-    HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24) /* RT_MANIFEST */);
+    HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(1), RT_MANIFEST);
     ASSERT_NE(found, nullptr);
-    const char* data = static_cast<const char*>(LockResource(LoadResource(exe, found)));
-    const std::string manifest(data, SizeofResource(exe, found));
-    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
-    EXPECT_EQ(manifest.find("dependency"), std::string::npos);  // the classic, unthemed controls
-    // The dialog and both icon groups are linked in too.
-    EXPECT_NE(FindResourceA(exe, MAKEINTRESOURCEA(102), MAKEINTRESOURCEA(5)), nullptr);
-    EXPECT_NE(FindResourceA(exe, MAKEINTRESOURCEA(107), MAKEINTRESOURCEA(14)), nullptr);
-    EXPECT_NE(FindResourceA(exe, MAKEINTRESOURCEA(108), MAKEINTRESOURCEA(14)), nullptr);
+    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, found))), SizeofResource(exe, found));
+    EXPECT_EQ(manifest.find("dependency"), std::string::npos);  // no newer, themed controls
+    EXPECT_NE(FindResourceA(exe, MAKEINTRESOURCEA(IDD_MAIN), RT_DIALOG), nullptr);
+    EXPECT_NE(FindResourceA(exe, MAKEINTRESOURCEA(IDI_LUMORA), RT_GROUP_ICON), nullptr);
+    EXPECT_NE(FindResourceA(exe, MAKEINTRESOURCEA(IDI_LUMORA_SMALL), RT_GROUP_ICON), nullptr);
     FreeLibrary(exe);
 }
 
