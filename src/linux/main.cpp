@@ -79,13 +79,21 @@ Sighting Describe(Session* session, const pcap_pkthdr* header, const FrameMagic&
     return sighting;
 }
 
+// A packet the line or json form cannot hold (a capture time no calendar
+// takes) is named, not dropped in silence; capture goes on.
+bool PrintSighting(Session* session, int length) {
+    if (length >= 0) return PrintReport(sightingText);
+    PrintMessage("frame %ld: a magic packet that cannot be written in this format", session->frames);
+    return true;
+}
+
 // Writes the magic packet in the chosen format, whole, in one write.
 bool Print(Session* session, const FrameMagic& magic, const Sighting& sighting, const std::tm& received) {
     switch (session->options->format) {
         case OutputFormat::kLine:
-            return FormatSightingLine(sighting, sightingText, kSightingTextSize) >= 0 && PrintReport(sightingText);
+            return PrintSighting(session, FormatSightingLine(sighting, sightingText, kSightingTextSize));
         case OutputFormat::kJson:
-            return FormatSightingJson(sighting, sightingText, kSightingTextSize) >= 0 && PrintReport(sightingText);
+            return PrintSighting(session, FormatSightingJson(sighting, sightingText, kSightingTextSize));
         case OutputFormat::kReport:
             break;
     }
