@@ -37,9 +37,8 @@ lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
 
 # lumora's pieces under the sanitizers: the reports and the frame dispatch, the
 # options, the wake verdict, --mac, the line and json forms and the summary.
-add_executable(lumora_linux_test tests/linux/ethernet_wake_test.cpp tests/linux/frame_report_test.cpp
-  tests/linux/ipv6_wake_test.cpp tests/linux/options_test.cpp tests/linux/wake_verdict_test.cpp
-  tests/linux/mac_filter_test.cpp tests/linux/output_format_test.cpp tests/linux/sighting_summary_test.cpp
+add_executable(lumora_linux_test tests/linux/frame_report_test.cpp tests/linux/options_test.cpp
+  tests/linux/wake_verdict_test.cpp tests/linux/mac_filter_test.cpp tests/linux/output_format_test.cpp
   src/linux/frame_report.cpp src/linux/options.cpp src/linux/diagnostics.cpp src/linux/mac_filter.cpp
   src/linux/output_format.cpp src/linux/sighting_summary.cpp)
 target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)

@@ -1,6 +1,7 @@
-// The line and json forms of a magic packet, byte for byte, the interface
-// name as each form writes it, and their bounds.
+// The line and json forms of a magic packet byte for byte, the interface
+// name as each writes it, their bounds, and the end-of-run summary.
 #include "linux/output_format.h"
+#include "linux/sighting_summary.h"
 
 #include "analysis/magic_packet.h"
 #include "packet_builder.h"
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,28 +27,29 @@ constexpr long long k20260701At100000Utc = 1782900000;
 constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
 const Bytes kGarbage = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
 
-struct Endpoints {
-    const char* source;
-    const char* destination;
-    int sourcePort;
-    int destinationPort;
-};
+// Per kind (udp4, udp6, ether): where the test packets come from and go.
+const char* const kSources[] = {"10.77.0.1", "fe80::1", "02:4C:55:0A:B0:01"};
+const char* const kDestinations[] = {"10.77.0.255", "ff02::1", "FF:FF:FF:FF:FF:FF"};
+const int kSourcePorts[] = {50000, 40000, 0};
 
-const Endpoints kUdp4 = {"10.77.0.1", "10.77.0.255", 50000, 9};
-const Endpoints kUdp6 = {"fe80::1", "ff02::1", 40000, 9};
-const Endpoints kEther = {"02:4C:55:0A:B0:01", "FF:FF:FF:FF:FF:FF", 0, 0};
+void SetTimeZone(const char* zone) {
+    setenv("TZ", zone, 1);
+    tzset();
+}
 
 // A sighting of `payload`, which the caller keeps alive while it is used.
-Sighting Sight(const Bytes& payload, SightingKind kind = SightingKind::kUdp4, const Endpoints& at = kUdp4,
-               CaptureTime time = {k20260307At200503Utc, 0}, const char* interfaceName = "eth0") {
+Sighting Sight(const Bytes& payload, SightingKind kind = SightingKind::kUdp4,
+               CaptureTime time = {k20260307At200503Utc, 0}, const char* interfaceName = "eth0",
+               const char* source = nullptr) {
+    const int k = static_cast<int>(kind);
     Sighting s{};
     s.time = time;
     s.interfaceName = interfaceName;
     s.kind = kind;
-    std::snprintf(s.source, sizeof s.source, "%s", at.source);
-    std::snprintf(s.destination, sizeof s.destination, "%s", at.destination);
-    s.sourcePort = at.sourcePort;
-    s.destinationPort = at.destinationPort;
+    std::snprintf(s.source, sizeof s.source, "%s", source != nullptr ? source : kSources[k]);
+    std::snprintf(s.destination, sizeof s.destination, "%s", kDestinations[k]);
+    s.sourcePort = kSourcePorts[k];
+    s.destinationPort = 9;
     const int length = static_cast<int>(payload.size());
     DescribeMagicPacket(payload.data(), FindSyncStream(payload.data(), 0, length), length, &s);
     s.payload = payload.data();
@@ -69,20 +72,21 @@ std::string HexCopies(int copies) {
     return hex;
 }
 
+Bytes Counting(int count) {
+    Bytes bytes;
+    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<unsigned char>(i));
+    return bytes;
+}
+
 class OutputForms : public ::testing::Test {
 protected:
     void SetUp() override { SetTimeZone(kCentralEurope); }
-    static void SetTimeZone(const char* zone) {
-        setenv("TZ", zone, 1);
-        tzset();
-    }
 };
 
 struct ExactCase {
     const char* zone;
     SightingKind kind;
     Bytes payload;
-    Endpoints at;
     CaptureTime time;
     int udpLength;
     int udpChecksum;
@@ -92,8 +96,8 @@ struct ExactCase {
 };
 
 const ExactCase kExact[] = {
-    {kCentralEurope, SightingKind::kUdp4, MagicCopies(16, {0xA1, 0xA2, 0xA3, 0xA4}), kUdp4,
-     {k20260307At200503Utc, 42}, 114, 0, false,
+    {kCentralEurope, SightingKind::kUdp4, MagicCopies(16, {0xA1, 0xA2, 0xA3, 0xA4}), {k20260307At200503Utc, 42}, 114,
+     0, false,
      "21:05:03.000042 eth0 udp4 10.77.0.1.50000 > 10.77.0.255.9: target 00:1A:2B:3C:4D:5E, 16/16 copies, "
      "password A1:A2:A3:A4\n",
      "{\"time\":\"2026-03-07T21:05:03.000042+01:00\",\"interface\":\"eth0\",\"kind\":\"udp4\","
@@ -102,8 +106,7 @@ const ExactCase kExact[] = {
      "\"password\":\"A1A2A3A4\",\"well_formed\":true,\"payload\":\"" + HexCopies(16) + "A1A2A3A4\","
      "\"truncated\":false}\n"},
     // Summer time; ether has no ports, and null UDP fields.
-    {kCentralEurope, SightingKind::kEther, MagicCopies(15, kGarbage), kEther, {k20260701At100000Utc, 999999}, 0, 0,
-     false,
+    {kCentralEurope, SightingKind::kEther, MagicCopies(15, kGarbage), {k20260701At100000Utc, 999999}, 0, 0, false,
      "12:00:00.999999 eth0 ether 02:4C:55:0A:B0:01 > FF:FF:FF:FF:FF:FF: target 00:1A:2B:3C:4D:5E, 15/16 copies, "
      "malformed: copy 16 differs\n",
      "{\"time\":\"2026-07-01T12:00:00.999999+02:00\",\"interface\":\"eth0\",\"kind\":\"ether\","
@@ -111,8 +114,8 @@ const ExactCase kExact[] = {
      "\"udp_checksum\":null,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":15,\"password\":null,"
      "\"well_formed\":false,\"payload\":\"" + HexCopies(15) + "112233445566\",\"truncated\":false}\n"},
     // West of Greenwich, a half-hour offset, and a capture cut inside copy 3.
-    {"<-0330>3:30", SightingKind::kUdp6, MagicCopies(2, {0x00, 0x1A, 0x2B}), kUdp6, {k20260307At200503Utc, 500000},
-     110, 0x1234, true,
+    {"<-0330>3:30", SightingKind::kUdp6, MagicCopies(2, {0x00, 0x1A, 0x2B}), {k20260307At200503Utc, 500000}, 110,
+     0x1234, true,
      "16:35:03.500000 eth0 udp6 fe80::1.40000 > ff02::1.9: target 00:1A:2B:3C:4D:5E, 2/16 copies, "
      "malformed: data ends in copy 3\n",
      "{\"time\":\"2026-03-07T16:35:03.500000-03:30\",\"interface\":\"eth0\",\"kind\":\"udp6\","
@@ -124,19 +127,13 @@ const ExactCase kExact[] = {
 TEST_F(OutputForms, EachFormByteForByte) {
     for (const ExactCase& c : kExact) {
         SetTimeZone(c.zone);
-        Sighting s = Sight(c.payload, c.kind, c.at, c.time);
+        Sighting s = Sight(c.payload, c.kind, c.time);
         s.udpLength = c.udpLength;
         s.udpChecksum = c.udpChecksum;
         s.truncated = c.truncated;
         EXPECT_EQ(Text(FormatSightingLine, s), c.line);
         EXPECT_EQ(Text(FormatSightingJson, s), c.json);
     }
-}
-
-Bytes Counting(int count) {
-    Bytes bytes;
-    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<unsigned char>(i));
-    return bytes;
 }
 
 // What the line says after the copies: the password, and why it is malformed.
@@ -149,21 +146,16 @@ TEST_F(OutputForms, LineTailsPasswordAndReasons) {
          "16/16 copies, password 00:01:02:03:04:05:06:07:08:09:0A:0B:0C:0D:0E:0F..., malformed: 20-byte password\n"},
         {MagicCopies(0, {0x00, 0x1A}), "target 00:1A:--:--:--:--, 0/16 copies, malformed: data ends in copy 1\n"},
     };
-    for (const auto& c : cases) {
-        const std::string line = Text(FormatSightingLine, Sight(c.first));
-        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), c.second.size())), c.second);
+    for (const auto& [payload, tail] : cases) {
+        const std::string line = Text(FormatSightingLine, Sight(payload));
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), tail.size())), tail);
     }
 }
 
 // JSON escapes what JSON needs and keeps it valid UTF-8; the line escapes
 // what would break a line. A capture file records no interface.
 TEST_F(OutputForms, InterfaceNamesAsEachFormWritesThem) {
-    struct NameCase {
-        const char* interfaceName;
-        const char* json;
-        const char* line;
-    };
-    const NameCase cases[] = {
+    const char* const cases[][3] = {
         {nullptr, "null", "-"},
         {"we\"ird\\0", "\"we\\\"ird\\\\0\"", "we\"ird\\x5c0"},
         {"a\tb\x01\x1f", "\"a\\u0009b\\u0001\\u001f\"", "a\\x09b\\x01\\x1f"},
@@ -177,12 +169,12 @@ TEST_F(OutputForms, InterfaceNamesAsEachFormWritesThem) {
         {"x\xe2\x82", "\"x\\u00e2\\u0082\"", "x\xe2\x82"},                            // cut at the end
     };
     const Bytes payload = MagicCopies(16);
-    for (const NameCase& c : cases) {
-        const Sighting s = Sight(payload, SightingKind::kUdp4, kUdp4, {k20260307At200503Utc, 0}, c.interfaceName);
-        const std::string json = Text(FormatSightingJson, s), line = Text(FormatSightingLine, s);
-        const std::size_t start = json.find("\"interface\":") + 12;
-        EXPECT_EQ(json.substr(start, json.find(",\"kind\"") - start), c.json) << c.line;
-        EXPECT_EQ(line.substr(16, line.find(" udp4 ") - 16), c.line);
+    for (const auto& [name, json, line] : cases) {
+        const Sighting s = Sight(payload, SightingKind::kUdp4, {k20260307At200503Utc, 0}, name);
+        const std::string jsonText = Text(FormatSightingJson, s), lineText = Text(FormatSightingLine, s);
+        const std::size_t start = jsonText.find("\"interface\":") + 12;
+        EXPECT_EQ(jsonText.substr(start, jsonText.find(",\"kind\"") - start), json);
+        EXPECT_EQ(lineText.substr(16, lineText.find(" udp4 ") - 16), line);
     }
 }
 
@@ -190,7 +182,7 @@ TEST_F(OutputForms, InterfaceNamesAsEachFormWritesThem) {
 // whole text, and none is written past.
 TEST_F(OutputForms, TooSmallBuffersFailWithoutOverrun) {
     const Bytes payload = MagicCopies(16, Counting(6));
-    const Sighting s = Sight(payload, SightingKind::kUdp4, kUdp4, {k20260307At200503Utc, 7}, "we\"ird\xff");
+    const Sighting s = Sight(payload, SightingKind::kUdp4, {k20260307At200503Utc, 7}, "we\"ird\xff");
     for (const Form form : {FormatSightingLine, FormatSightingJson}) {
         const std::string whole = Text(form, s);
         for (int size = 0; size <= static_cast<int>(whole.size()) + 1; ++size) {
@@ -201,6 +193,84 @@ TEST_F(OutputForms, TooSmallBuffersFailWithoutOverrun) {
             EXPECT_EQ(std::string(text.begin() + size, text.end()), "########") << size;
         }
     }
+}
+
+class Summary : public OutputForms {
+protected:
+    void Add(const Bytes& payload, const std::string& source, long long seconds = k20260307At200503Utc) {
+        CountSighting(summary.get(), Sight(payload, SightingKind::kUdp4, {seconds, 0}, "eth0", source.c_str()));
+    }
+
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines;
+        char text[kLineSize];
+        for (int i = 0; i < SummaryLineCount(*summary); ++i)
+            lines.push_back(FormatSummaryLine(*summary, i, text, sizeof text) < 0 ? "<failed>" : text);
+        return lines;
+    }
+
+    static constexpr int kLineSize = 1024;
+    std::unique_ptr<SightingSummary> summary = std::make_unique<SightingSummary>();
+};
+
+// Sixteen copies of a MAC ending in `last`.
+Bytes WakeFor(unsigned char last) {
+    const unsigned char mac[kMacAddressLength] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, last};
+    return packet::MagicPayload({}, {}, mac);
+}
+
+TEST_F(Summary, OneLinePerTargetInFirstSeenOrder) {
+    Add(WakeFor(0x5E), "10.77.0.1");
+    Add(WakeFor(0x01), "02:4C:55:0A:B0:01", k20260307At200503Utc + 5);
+    Add(MagicCopies(15), "10.77.0.2", k20260307At200503Utc + 60);
+    Add(WakeFor(0x5E), "10.77.0.1", k20260307At200503Utc + 3600);
+    Add(MagicCopies(0, {0x00, 0x1A}), "fe80::1", k20260307At200503Utc + 7);
+    EXPECT_EQ(Lines(), (std::vector<std::string>{
+                           "00:1A:2B:3C:4D:5E: 3 magic packets, 2 well formed, first 2026-03-07 21:05:03, "
+                           "last 2026-03-07 22:05:03, from 10.77.0.1, 10.77.0.2",
+                           "00:1A:2B:3C:4D:01: 1 magic packet, 1 well formed, first 2026-03-07 21:05:08, "
+                           "last 2026-03-07 21:05:08, from 02:4C:55:0A:B0:01",
+                           "00:1A:--:--:--:--: 1 magic packet, 0 well formed, first 2026-03-07 21:05:10, "
+                           "last 2026-03-07 21:05:10, from fe80::1",
+                       }));
+}
+
+// Each distinct source sends twice; repeats never count as another source.
+TEST_F(Summary, NamesTheFirstSourcesAndCountsTheRest) {
+    const std::pair<int, std::string> cases[] = {
+        {3, "from 10.0.0.0, 10.0.0.1, 10.0.0.2"},
+        {4, "from 10.0.0.0, 10.0.0.1, 10.0.0.2 and 1 more"},
+        {kSummarySourcesKept, "from 10.0.0.0, 10.0.0.1, 10.0.0.2 and 13 more"},
+        {kSummarySourcesKept + 5, "from 10.0.0.0, 10.0.0.1, 10.0.0.2 and at least 14 more"},
+    };
+    for (const auto& [distinct, ending] : cases) {
+        summary = std::make_unique<SightingSummary>();
+        for (int i = 0; i < 2 * distinct; ++i) Add(WakeFor(0x5E), "10.0.0." + std::to_string(i % distinct));
+        const std::string line = Lines().at(0);
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), ending.size())), ending) << distinct;
+        EXPECT_NE(line.find(": " + std::to_string(2 * distinct) + " magic packets"), std::string::npos) << line;
+    }
+}
+
+// Targets past the cap share one line; those --mac left out get none.
+TEST_F(Summary, TargetsPastTheCapShareOneLineAndOtherTargetsNone) {
+    for (int i = 0; i < kSummaryMaxTargets + 3; ++i) Add(WakeFor(static_cast<unsigned char>(i)), "10.0.0.1");
+    CountOtherTarget(summary.get());
+    const std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kSummaryMaxTargets + 1));
+    EXPECT_EQ(lines[kSummaryMaxTargets - 1].substr(0, 18), "00:1A:2B:3C:4D:3F:");
+    EXPECT_EQ(lines.back(), "3 magic packets for further targets, past the 64 listed");
+    EXPECT_EQ(summary->otherTargets, 1);
+}
+
+TEST_F(Summary, TooSmallBuffersFailWithoutOverrun) {
+    Add(WakeFor(0x5E), "10.77.0.1");
+    const int whole = static_cast<int>(Lines().at(0).size());
+    std::vector<char> text(static_cast<std::size_t>(whole) + 4, '#');
+    EXPECT_EQ(FormatSummaryLine(*summary, 0, text.data(), whole), -1);
+    EXPECT_EQ(std::string(text.data()) + std::string(text.begin() + whole, text.end()), "####");
+    EXPECT_EQ(FormatSummaryLine(*summary, 0, text.data(), whole + 1), whole);
+    EXPECT_EQ(FormatSummaryLine(*summary, 1, text.data(), whole + 1), -1);  // no such line
 }
 
 }  // namespace
