@@ -114,11 +114,11 @@ TEST(WorkerDialog, EveryWayItEndsGivesItsCodeAndStopsTheWorker) {
         {"Escape", [](HWND h) { return PressKeys(h, {VK_ESCAPE}); }, 1, kEndCancelled},
         {"close box", [](HWND h) { return PostMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE; }, 1, kEndCancelled},
         {"Alt+F4", [](HWND h) { return PressKeys(h, {VK_MENU, VK_F4}); }, 1, kEndCancelled},
-        // Round the controls and back to Cancel, which has the focus first.
+        // Away from Cancel, which has the focus first, and back, as a keyboard user does.
         {"Enter on the focused Cancel", [](HWND h) {
-             return PressKeys(h, {VK_SHIFT, VK_TAB}) && PressKeys(h, {VK_TAB}) &&
-                    WaitUntil([&] { return FocusedControl(h) == GetDlgItem(h, IDCANCEL); }) &&
-                    PressKeys(h, {VK_RETURN});
+             const auto onCancel = [h] { return FocusedControl(h) == GetDlgItem(h, IDCANCEL); };
+             return PressKeys(h, {VK_SHIFT, VK_TAB}) && WaitUntil([&] { return !onCancel(); }) &&
+                    PressKeys(h, {VK_TAB}) && WaitUntil(onCancel) && PressKeys(h, {VK_RETURN});
          }, 1, kEndCancelled},
         {"finish message", [](HWND h) { return PostMessageA(h, UPM_FINISH, 0, 0) != FALSE; }, 1, kEndFinished},
     };
