@@ -1,6 +1,12 @@
 #include "gui_test_support.h"
 
+#include <atomic>
+#include <thread>
 #include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ui/worker_context.h"
 
 namespace {
 
@@ -40,6 +46,23 @@ std::string WindowText(HWND hwnd) {
     const int copied = GetWindowTextA(hwnd, &text[0], length + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
     return text;
+}
+
+INT_PTR RunModal(const char* caption, const std::function<INT_PTR()>& modal, const std::function<void(HWND)>& drive) {
+    std::atomic<bool> ended{false};
+    std::thread driver([&] {
+        HWND hwnd = WaitForDialog(caption);
+        if (hwnd == nullptr) return;
+        drive(hwnd);
+        if (!WaitUntil([&] { return ended.load(); })) {
+            ADD_FAILURE() << "the dialog did not end";
+            PostMessageA(hwnd, UPM_FINISH, 0, 0);
+        }
+    });
+    const INT_PTR code = modal();
+    ended = true;
+    driver.join();
+    return code;
 }
 
 bool PressKeys(HWND dialog, std::initializer_list<WORD> keys) {

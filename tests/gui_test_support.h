@@ -17,6 +17,11 @@ HWND WaitForDialog(const char* caption);
 
 std::string WindowText(HWND hwnd);
 
+// Runs `modal` (a modal dialog captioned `caption`) on this thread and
+// `drive` on a second one once the dialog is shown. A dialog the driver
+// failed to end is ended for it, so a failure never hangs.
+INT_PTR RunModal(const char* caption, const std::function<INT_PTR()>& modal, const std::function<void(HWND)>& drive);
+
 // Real keyboard input, as a user types it, to the dialog once it is in
 // front: the keys go down in order and up in reverse, so {VK_MENU, VK_F4}
 // is Alt+F4.

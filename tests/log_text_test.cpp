@@ -8,11 +8,7 @@
 
 namespace {
 
-struct Append {
-    std::string log, text;
-    int capacity;
-    std::string expected;
-};
+struct Append { std::string log, text; int capacity; std::string expected; };
 
 TEST(LogText, AppendsWhileItFitsThenDropsWholeOldLines) {
     const Append cases[] = {

@@ -1,6 +1,6 @@
 // What the user sees when Lumora cannot start, read from the screen: the
-// failure box, shown in-process and by Lumora.exe itself; and what Lumora.exe
-// carries: its version block, manifest, dialog and icons.
+// failure box, shown in-process and by Lumora.exe itself; and the resources
+// Lumora.exe carries (scripts/check-exe reads its version block).
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
@@ -8,13 +8,12 @@
 #include <functional>
 #include <string>
 #include <thread>
-#include <vector>
+#include <utility>
 
 #include "app/failure_report.h"
 #include "app/startup.h"
 #include "gui_test_support.h"
 #include "resource.h"
-#include "version.h"
 
 namespace {
 
@@ -60,10 +59,7 @@ std::function<void()> Fails(DWORD code, const char* call) {
 }
 
 TEST(FailureReport, NamesTheCallTheCodeAndTheSystemsText) {
-    const struct {
-        std::function<void()> report;
-        std::string expected;
-    } cases[] = {
+    const std::pair<std::function<void()>, std::string> cases[] = {
         {Fails(ERROR_ACCESS_DENIED, "bind()"), "bind() failed with error 5: " + Describe(ERROR_ACCESS_DENIED)},
         {Fails(kUndescribed, "socket()"), "socket() failed with error 536875572: " + Describe(kUndescribed)},
         // Shown signed, as Windows tools show HRESULT-like values.
@@ -75,7 +71,7 @@ TEST(FailureReport, NamesTheCallTheCodeAndTheSystemsText) {
          },
          "WSAStartup() failed with error 10092: " + Describe(WSAVERNOTSUPPORTED)},
     };
-    for (const auto& c : cases) EXPECT_EQ(ShowAndRead(c.report), c.expected);
+    for (const auto& c : cases) EXPECT_EQ(ShowAndRead(c.first), c.second);
 }
 
 // Lumora.exe is built next to this test program.
@@ -101,24 +97,6 @@ TEST(LumoraExe, WithoutARawSocketItExplainsTheFailureAndExitsWith1) {
     EXPECT_EQ(exitCode, 1u);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-}
-
-// What Explorer's properties and the task manager show.
-TEST(LumoraExe, VersionBlockNamesLumoraAndItsVersion) {
-    const std::string path = LumoraPath();
-    DWORD ignored = 0;
-    std::vector<char> block(GetFileVersionInfoSizeA(path.c_str(), &ignored));
-    ASSERT_FALSE(block.empty());
-    ASSERT_TRUE(GetFileVersionInfoA(path.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
-    const char* const fields[][2] = {{"FileVersion", LUMORA_VERSION_COMMAS}, {"ProductVersion", LUMORA_VERSION_COMMAS},
-                                     {"ProductName", "Lumora"}, {"FileDescription", "Lumora"}};
-    for (const auto& field : fields) {
-        char* value = nullptr;
-        UINT length = 0;
-        const std::string name = std::string("\\StringFileInfo\\040904b0\\") + field[0];
-        ASSERT_TRUE(VerQueryValueA(block.data(), name.c_str(), reinterpret_cast<void**>(&value), &length)) << field[0];
-        EXPECT_STREQ(value, field[1]);
-    }
 }
 
 TEST(LumoraExe, CarriesTheClassicLookManifestTheDialogAndBothIcons) {

@@ -135,10 +135,7 @@ inline Bytes EthernetFrame(const Bytes& payload, int etherType = 0x0842) {
 
 // An IPv6 extension header of `units` 8-byte units, naming `next`.
 inline Bytes Ipv6Extension(unsigned char next, int units = 1) {
-    Bytes e(static_cast<std::size_t>(units) * 8, 0);
-    e[0] = next;
-    e[1] = static_cast<unsigned char>(units - 1);
-    return e;
+    return Concat({next, static_cast<unsigned char>(units - 1)}, Bytes(static_cast<std::size_t>(units) * 8 - 2, 0));
 }
 
 // A fragment header; offset in 8-byte units, 0 for the first fragment.
@@ -178,9 +175,8 @@ inline Bytes CookedV2(const Bytes& packet, int protocol, int packetType = 1) {
 
 // BSD loopback: the address family in four bytes, big- or little-endian.
 inline Bytes BsdLoopback(const Bytes& packet, unsigned family, bool bigEndian) {
-    Bytes f(4, 0);
-    f[bigEndian ? 3 : 0] = static_cast<unsigned char>(family);
-    return Concat(f, packet);
+    const unsigned char low = static_cast<unsigned char>(family);
+    return Concat(bigEndian ? Bytes{0, 0, 0, low} : Bytes{low, 0, 0, 0}, packet);
 }
 
 // The bytes with the one at `at` set to `value`: a field the builders leave alone.

@@ -1,16 +1,11 @@
 // CUPDialog on real windows and threads, as the user sees and works it: the
 // dialog its template gives, the ways to close it, stopping the worker, the
 // hand-off of texts and the log.
-#include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <functional>
-#include <string>
-#include <thread>
 #include <vector>
 
 #include "analysis/magic_packet.h"
@@ -54,23 +49,8 @@ std::uint8_t ScriptedWorker(WorkerContext* ctx) {
     return script->result;
 }
 
-// Runs `drive` on a second thread while this one runs the modal dialog. A
-// dialog the driver failed to end is ended for it, so a failure never hangs.
 INT_PTR RunDialog(CUPDialog& dialog, const std::function<void(HWND)>& drive) {
-    std::atomic<bool> ended{false};
-    std::thread driver([&] {
-        HWND hwnd = WaitForDialog(dialog.title);
-        if (hwnd == nullptr) return;
-        drive(hwnd);
-        if (!WaitUntil([&] { return ended.load(); })) {
-            ADD_FAILURE() << "the dialog did not end";
-            PostMessageA(hwnd, UPM_FINISH, 0, 0);
-        }
-    });
-    const INT_PTR code = dialog.DoModal();
-    ended = true;
-    driver.join();
-    return code;
+    return RunModal(dialog.title, [&] { return dialog.DoModal(); }, drive);
 }
 
 DWORD ExitCode(HANDLE thread) {
@@ -79,10 +59,13 @@ DWORD ExitCode(HANDLE thread) {
     return code;
 }
 
-HWND FocusedControl(HWND window) {
+bool Post(HWND window, UINT message, WPARAM wParam = 0) { return PostMessageA(window, message, wParam, 0) != FALSE; }
+
+bool CancelHasFocus(HWND dialog) {
     GUITHREADINFO gui{};
     gui.cbSize = sizeof gui;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui) ? gui.hwndFocus : nullptr;
+    const bool read = GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui) != FALSE;
+    return read && gui.hwndFocus == GetDlgItem(dialog, IDCANCEL);
 }
 
 SIZE TextExtent(HWND control, const std::string& text) {
@@ -97,30 +80,23 @@ SIZE TextExtent(HWND control, const std::string& text) {
 
 std::string LogText(HWND dialog) { return WindowText(GetDlgItem(dialog, IDC_LOG)); }
 
-struct Ending {
-    const char* name;
-    std::function<bool(HWND)> perform;  // none: the worker returns `result`
-    std::uint8_t result;
-    INT_PTR code;
-};
+struct Ending { const char* name; INT_PTR code; std::function<bool(HWND)> perform; std::uint8_t result = 1; };
 
 TEST(WorkerDialog, EveryWayItEndsGivesItsCodeAndStopsTheWorker) {
     const Ending endings[] = {
-        {"worker returns 1", nullptr, 1, kEndFinished},
-        {"worker returns 0", nullptr, 0, kEndCancelled},
-        {"worker returns 7", nullptr, 7, kEndCancelled},
-        {"Cancel button", [](HWND h) { return PostMessageA(GetDlgItem(h, IDCANCEL), BM_CLICK, 0, 0) != FALSE; }, 1,
-         kEndCancelled},
-        {"Escape", [](HWND h) { return PressKeys(h, {VK_ESCAPE}); }, 1, kEndCancelled},
-        {"close box", [](HWND h) { return PostMessageA(h, WM_SYSCOMMAND, SC_CLOSE, 0) != FALSE; }, 1, kEndCancelled},
-        {"Alt+F4", [](HWND h) { return PressKeys(h, {VK_MENU, VK_F4}); }, 1, kEndCancelled},
+        {"worker returns 1", kEndFinished, nullptr, 1},
+        {"worker returns 0", kEndCancelled, nullptr, 0},
+        {"worker returns 7", kEndCancelled, nullptr, 7},
+        {"Cancel button", kEndCancelled, [](HWND h) { return Post(GetDlgItem(h, IDCANCEL), BM_CLICK); }},
+        {"Escape", kEndCancelled, [](HWND h) { return PressKeys(h, {VK_ESCAPE}); }},
+        {"close box", kEndCancelled, [](HWND h) { return Post(h, WM_SYSCOMMAND, SC_CLOSE); }},
+        {"Alt+F4", kEndCancelled, [](HWND h) { return PressKeys(h, {VK_MENU, VK_F4}); }},
         // Away from Cancel, which has the focus first, and back, as a keyboard user does.
-        {"Enter on the focused Cancel", [](HWND h) {
-             const auto onCancel = [h] { return FocusedControl(h) == GetDlgItem(h, IDCANCEL); };
-             return PressKeys(h, {VK_SHIFT, VK_TAB}) && WaitUntil([&] { return !onCancel(); }) &&
-                    PressKeys(h, {VK_TAB}) && WaitUntil(onCancel) && PressKeys(h, {VK_RETURN});
-         }, 1, kEndCancelled},
-        {"finish message", [](HWND h) { return PostMessageA(h, UPM_FINISH, 0, 0) != FALSE; }, 1, kEndFinished},
+        {"Enter on the focused Cancel", kEndCancelled, [](HWND h) {
+             return PressKeys(h, {VK_SHIFT, VK_TAB}) && WaitUntil([h] { return !CancelHasFocus(h); }) &&
+                    PressKeys(h, {VK_TAB}) && WaitUntil([h] { return CancelHasFocus(h); }) && PressKeys(h, {VK_RETURN});
+         }},
+        {"finish message", kEndFinished, [](HWND h) { return Post(h, UPM_FINISH); }},
     };
     for (const Ending& ending : endings) {
         SCOPED_TRACE(ending.name);
@@ -141,6 +117,8 @@ TEST(WorkerDialog, EveryWayItEndsGivesItsCodeAndStopsTheWorker) {
     }
 }
 
+struct Control { int id; const char* windowClass; std::string text; LONG style; };
+
 TEST(WorkerDialog, OpensFromItsTemplateAsTheUserSeesIt) {
     char notice[kInitialTextSize];
     FormatInitialText(notice, sizeof notice, "255.255.255.255");  // the widest address
@@ -148,14 +126,8 @@ TEST(WorkerDialog, OpensFromItsTemplateAsTheUserSeesIt) {
     const std::string caption = "C" + std::string(299, 'c');
     WorkerScript script;
     CUPDialog dialog(nullptr, ScriptedWorker, &script, caption.c_str(), 1, notice);
-    struct Control {
-        int id;  // 0: the dialog itself
-        const char* windowClass;
-        std::string text;
-        LONG style;
-    };
     const Control controls[] = {
-        {0, "#32770", caption.substr(0, kTitleSize - 1), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX},
+        {0, "#32770", caption.substr(0, kTitleSize - 1), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX},  // the dialog
         {IDCANCEL, "Button", "Cancel", WS_VISIBLE | WS_TABSTOP},
         {IDHELP, "Button", "Help", WS_VISIBLE | WS_TABSTOP},
         {IDC_LOG, "Edit", notice, WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY},
@@ -171,38 +143,34 @@ TEST(WorkerDialog, OpensFromItsTemplateAsTheUserSeesIt) {
         }
         EXPECT_NE(SendMessageA(hwnd, WM_GETICON, ICON_BIG, 0), 0);
         EXPECT_NE(SendMessageA(hwnd, WM_GETICON, ICON_SMALL, 0), 0);
-        RECT log{}, help{}, cancel{};
-        GetWindowRect(GetDlgItem(hwnd, IDC_LOG), &log);
-        GetWindowRect(GetDlgItem(hwnd, IDHELP), &help);
-        GetWindowRect(GetDlgItem(hwnd, IDCANCEL), &cancel);
-        EXPECT_TRUE(log.bottom < help.top && help.right < cancel.left && help.top == cancel.top);
         // The notice's first line fits the log without scrolling sideways.
         RECT format{};
         SendMessageA(GetDlgItem(hwnd, IDC_LOG), EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
         EXPECT_LE(TextExtent(GetDlgItem(hwnd, IDC_LOG), firstLine).cx, format.right - format.left) << firstLine;
-        PostMessageA(hwnd, WM_COMMAND, IDCANCEL, 0);
+        Post(hwnd, WM_COMMAND, IDCANCEL);
     });
+}
+
+std::atomic<int> gAppendsReceived{0};
+
+LRESULT CALLBACK CountAppends(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == UPM_APPEND_TEXT) ++gAppendsReceived;
+    return 0;
 }
 
 TEST(HandOff, PostTextDoesNothingWhenTheWindowIsGoneOrCancelling) {
     WorkerContext ctx;
     ctx.Clear();
-    ctx.hwndDialog = CreateWindowA("EDIT", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ctx.hwndDialog = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(ctx.hwndDialog, nullptr);
-    // An edit control would take UPM_APPEND_TEXT's number as a message of its
-    // own; a counting procedure shows whether anything arrived.
-    static std::atomic<int> received{0};
-    SetWindowLongPtrA(ctx.hwndDialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(+[](HWND, UINT m, WPARAM, LPARAM) -> LRESULT {
-                          if (m == UPM_APPEND_TEXT) ++received;
-                          return 0;
-                      }));
+    SetWindowLongPtrA(ctx.hwndDialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountAppends));
     ctx.PostText("arrives");
     ctx.cancelRequested = 1;
     ctx.PostText("dropped: cancelling");
     ctx.cancelRequested = 0;
     DestroyWindow(ctx.hwndDialog);
     ctx.PostText("dropped: no window");
-    EXPECT_EQ(received, 1);
+    EXPECT_EQ(gAppendsReceived, 1);
 }
 
 TEST(Log, InitialTextFirstThenEveryTextInOrderAndTheEndAlwaysInView) {
@@ -248,26 +216,24 @@ TEST(Log, OverflowDropsTheOldestLinesAndKeepsTheNewestReportWhole) {
     ASSERT_GE(log.size(), script.texts.back().size());
     EXPECT_EQ(log.substr(log.size() - script.texts.back().size()), script.texts.back());
     // Only whole lines were dropped: the log starts with a complete line.
-    EXPECT_TRUE(log.compare(0, 4, "--- ") == 0 || log.compare(0, line.size() + 2, line + "\r\n") == 0) << log.substr(0, 40);
+    EXPECT_TRUE(log.rfind("--- ", 0) == 0 || log.rfind(line + "\r\n", 0) == 0) << log.substr(0, 40);
 }
+
+struct Cut { std::string source; UINT codePage; std::string expected; };
 
 TEST(Captions, ACutNeverSplitsADoubleByteCharacter) {
     constexpr UINT kShiftJis = 932, kWestern = 1252;
     const std::string a254(254, 'a'), a253(253, 'a');
-    const struct {
-        std::string source;
-        UINT codePage;
-        std::string expected;
-    } cases[] = {
-        {a254 + "\x82\xA0", kShiftJis, a254},                 // across the cut: left out
+    const Cut cuts[] = {
+        {a254 + "\x82\xA0", kShiftJis, a254},                      // across the cut: left out
         {a253 + "\x82\xA0" + "zz", kShiftJis, a253 + "\x82\xA0"},  // one byte earlier: whole
-        {a254 + "\x82\xA0", kWestern, a254 + "\x82"},         // single bytes in a single-byte page
-        {"ab\x82", kShiftJis, "ab"},                          // a lead byte without its trail
+        {a254 + "\x82\xA0", kWestern, a254 + "\x82"},              // single bytes in a single-byte page
+        {"ab\x82", kShiftJis, "ab"},                               // a lead byte without its trail
     };
-    for (const auto& c : cases) {
+    for (const Cut& c : cuts) {
         char out[kTitleSize];
         CopyTextBounded(out, c.source.c_str(), kTitleSize - 1, c.codePage);
-        EXPECT_EQ(std::string(out), c.expected) << c.source.substr(250);
+        EXPECT_EQ(std::string(out), c.expected) << c.source.size() << " bytes in code page " << c.codePage;
     }
 }
 
