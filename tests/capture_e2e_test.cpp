@@ -23,26 +23,16 @@ using packet::Bytes;
 constexpr CaptureSocketSetup kWineSetup = {IPPROTO_UDP, false};
 constexpr char kCaption[] = "Lumora v" LUMORA_VERSION_SHORT;
 constexpr DWORD kBurstTimeoutMs = 30000;
-constexpr int kBitsPerByte = 8;
 constexpr int kBitmapBits = 24;
 constexpr WORD kBitmapMagic = 0x4D42;  // "BM"
 
-unsigned char MacByte(int index, int byte) {
-    return static_cast<unsigned char>(byte < 4 ? 0x10 + byte : index >> (kBitsPerByte * (5 - byte)));
-}
-
-// A MAC that numbers the packet: 10:11:12:13:HI:LO.
+// A MAC that numbers the packet: 10:11:12:13:00:NN.
 Bytes NumberedMagic(int index, const Bytes& prefix = {}, const Bytes& password = {}) {
-    unsigned char mac[6];
-    for (int i = 0; i < 6; ++i) mac[i] = MacByte(index, i);
+    const unsigned char mac[6] = {0x10, 0x11, 0x12, 0x13, 0x00, static_cast<unsigned char>(index)};
     return packet::MagicPayload(prefix, password, mac);
 }
 
-std::string NumberedMacLine(int index) {
-    std::string line;
-    for (int i = 0; i < 6; ++i) line += " " + packet::Hex(MacByte(index, i));
-    return line;
-}
+std::string NumberedMacLine(int index) { return " 10 11 12 13 00 " + packet::Hex(static_cast<unsigned char>(index)); }
 
 std::vector<std::string> Reports(HWND dialog) { return packet::SplitReports(WindowText(GetDlgItem(dialog, IDC_LOG))); }
 

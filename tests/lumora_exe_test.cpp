@@ -104,7 +104,8 @@ TEST(LumoraExe, CarriesTheClassicLookManifestTheDialogAndBothIcons) {
     ASSERT_NE(exe, nullptr);
     HRSRC found = FindResourceA(exe, MAKEINTRESOURCEA(1), RT_MANIFEST);
     ASSERT_NE(found, nullptr);
-    const std::string manifest(static_cast<const char*>(LockResource(LoadResource(exe, found))), SizeofResource(exe, found));
+    const char* text = static_cast<const char*>(LockResource(LoadResource(exe, found)));
+    const std::string manifest(text, SizeofResource(exe, found));
     EXPECT_EQ(manifest.find("dependency"), std::string::npos);  // no newer, themed controls
     EXPECT_NE(FindResourceA(exe, MAKEINTRESOURCEA(IDD_MAIN), RT_DIALOG), nullptr);
     EXPECT_NE(FindResourceA(exe, MAKEINTRESOURCEA(IDI_LUMORA), RT_GROUP_ICON), nullptr);
