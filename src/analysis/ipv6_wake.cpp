@@ -3,16 +3,11 @@
 #include "analysis/magic_packet.h"
 #include "analysis/report_writer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-
 namespace {
 
 using namespace report_writer;
 
 constexpr int kNextHeaderOffset = 6;
-constexpr int kSourceOffset = 8;
-constexpr int kDestinationOffset = 24;
 
 constexpr unsigned char kHopByHop = 0;
 constexpr unsigned char kRouting = 43;
@@ -51,11 +46,6 @@ bool LocateUdp(const unsigned char* datagram, int length, int* udp) {
     }
 }
 
-// RFC 5952 text, as inet_ntop writes it.
-void FormatAddress(const unsigned char* at, char* text, socklen_t size) {
-    if (inet_ntop(AF_INET6, at, text, size) == nullptr) text[0] = '\0';
-}
-
 }  // namespace
 
 bool LocateIpv6MagicPacket(const unsigned char* datagram, int length, UdpMagicPlace* place) {
@@ -63,16 +53,4 @@ bool LocateIpv6MagicPacket(const unsigned char* datagram, int length, UdpMagicPl
     if (!LocateUdp(datagram, length, &place->udp)) return false;
     place->sync = FindSyncStream(datagram, place->udp + kUdpHeaderLength, length);
     return place->sync >= 0;  // also false when the UDP header itself was not received whole
-}
-
-bool FormatIpv6MagicPacketReportAt(char* report, const unsigned char* datagram, int length,
-                                   const std::tm& received) {
-    UdpMagicPlace at{};
-    if (report == nullptr || !LocateIpv6MagicPacket(datagram, length, &at)) return false;
-    char source[INET6_ADDRSTRLEN];
-    char destination[INET6_ADDRSTRLEN];
-    FormatAddress(datagram + kSourceOffset, source, sizeof source);
-    FormatAddress(datagram + kDestinationOffset, destination, sizeof destination);
-    WriteUdpMagicReport(report, datagram, length, at.udp, at.sync, source, destination, received);
-    return true;
 }

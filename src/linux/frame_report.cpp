@@ -60,7 +60,6 @@ constexpr int kIpv6DestinationOffset = 24;
 struct LinkView {
     int etherType = kNoEtherType;
     int offset = 0;  // where the network header starts
-    bool hasMacs = false;  // a link that can carry 0x0842 frames
     const unsigned char* destination = nullptr;
     const unsigned char* source = nullptr;
     int interfaceIndex = 0;
@@ -85,7 +84,6 @@ bool ReadEthernet(const unsigned char* bytes, int length, LinkView* view) {
     if (length < kEthernetHeaderLength) return false;
     view->etherType = ReadWord(bytes + kEthernetHeaderLength - frame_fields::kEtherTypeLength);
     view->offset = kEthernetHeaderLength;
-    view->hasMacs = true;
     view->destination = bytes;
     view->source = bytes + kMacLength;
     return SkipVlanTags(bytes, length, view);
@@ -95,7 +93,6 @@ bool ReadEthernet(const unsigned char* bytes, int length, LinkView* view) {
 // broadcast, not the destination address.
 void ReadCookedAddresses(const unsigned char* bytes, int packetType, int addressLength, int address,
                          LinkView* view) {
-    view->hasMacs = true;
     view->source = addressLength == kMacLength ? bytes + address : nullptr;
     view->destination = packetType == kPacketBroadcast ? kBroadcastMac : nullptr;
 }
@@ -201,7 +198,7 @@ bool FindNetworkMagic(const CapturedFrame& frame, const LinkView& view, FrameMag
             magic->sourceMac = view.source;
             magic->destinationMac = view.destination;
             magic->sync = FindSyncStream(network, 0, received);
-            return view.hasMacs && magic->sync >= 0;
+            return magic->sync >= 0;
         default:
             return false;
     }
