@@ -2,9 +2,6 @@
 //   wake_sender udp DEST PORT HEX       one UDP datagram from port 50000
 //   wake_sender udp6 DEST PORT HEX      the same over IPv6 (DEST may be ff02::1%IFACE)
 //   wake_sender frame IFACE HEX         one raw Ethernet frame, header included
-//   wake_sender watch IFACE STOPFILE SECONDS
-//       counts the frames other than IPv6 and ICMP that arrive on IFACE until STOPFILE
-//       exists (or SECONDS pass), then prints the count
 //   wake_sender flood DEST PORT COUNT EVERY SECONDS
 //       COUNT datagrams as fast as they go, every EVERY-th a magic packet
 //       whose 4-byte password is its number (0, 1, ...); stops after SECONDS.
@@ -15,8 +12,6 @@
 #include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <sys/stat.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,8 +31,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kSourcePort = 50000;
 constexpr int kNoChecksum = 11;  // SO_NO_CHECK
 constexpr int kNoChecksum6 = 101;  // UDP_NO_CHECK6_TX
-constexpr int kWatchPollMs = 50;
-constexpr int kFrameSize = 65536;
 constexpr int kFloodFillerBytes = 64;
 constexpr unsigned char kFloodFiller = 0x5A;
 const Bytes kFloodTarget = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
@@ -118,49 +111,6 @@ int SendOneUdp6(char** argv) {
     return sent ? 0 : Fail("sendto");
 }
 
-bool Exists(const char* path) {
-    struct stat status {};
-    return stat(path, &status) == 0;
-}
-
-// What the receiving host itself sends on a test link is IPv6 neighbour and
-// listener chatter and ICMP port-unreachable answers; any other frame
-// arriving here was sent by something else on the watched side.
-bool IsHostChatter(const sockaddr_ll& from, const unsigned char* frame, ssize_t length) {
-    constexpr int kIpProtocolAt = 14 + 9;
-    constexpr unsigned char kIcmp = 1;
-    const int protocol = ntohs(from.sll_protocol);
-    if (protocol == ETH_P_IPV6) return true;
-    return protocol == ETH_P_IP && length > kIpProtocolAt && frame[kIpProtocolAt] == kIcmp;
-}
-
-int Watch(char** argv) {
-    const int s = socket(AF_PACKET, SOCK_RAW, htons(ETH_P_ALL));
-    if (s < 0) return Fail("packet socket");
-    sockaddr_ll at{};
-    at.sll_family = AF_PACKET;
-    at.sll_protocol = htons(ETH_P_ALL);
-    at.sll_ifindex = static_cast<int>(if_nametoindex(argv[2]));
-    if (bind(s, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) return Fail("bind");
-    std::printf("watching\n");
-    std::fflush(stdout);
-    const auto deadline = Clock::now() + std::chrono::seconds(std::atol(argv[4]));
-    std::vector<unsigned char> frame(kFrameSize);
-    long arrived = 0;
-    while (!Exists(argv[3]) && Clock::now() < deadline) {
-        pollfd waiting{s, POLLIN, 0};
-        if (poll(&waiting, 1, kWatchPollMs) <= 0) continue;
-        sockaddr_ll from{};
-        socklen_t length = sizeof from;
-        const ssize_t received =
-            recvfrom(s, frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&from), &length);
-        if (received < 0) continue;
-        if (from.sll_pkttype != PACKET_OUTGOING && !IsHostChatter(from, frame.data(), received)) ++arrived;
-    }
-    std::printf("%ld frames arrived\n", arrived);
-    return 0;
-}
-
 int SendFrame(char** argv) {
     Bytes frame;
     if (!ParseHex(argv[3], &frame)) return Fail("bad hex");
@@ -213,9 +163,8 @@ int main(int argc, char** argv) {
     if (mode == "udp" && argc == 5) return SendOneUdp(argv);
     if (mode == "udp6" && argc == 5) return SendOneUdp6(argv);
     if (mode == "frame" && argc == 4) return SendFrame(argv);
-    if (mode == "watch" && argc == 5) return Watch(argv);
     if (mode == "flood" && argc == 7) return Flood(argv);
     std::fprintf(stderr, "usage: wake_sender udp|udp6 DEST PORT HEX | frame IFACE HEX |"
-                         " watch IFACE STOPFILE SECONDS | flood DEST PORT COUNT EVERY SECONDS\n");
+                         " flood DEST PORT COUNT EVERY SECONDS\n");
     return 2;
 }
