@@ -4,7 +4,6 @@
 #include "analysis/frame_fields.h"
 #include "analysis/ipv6_wake.h"
 #include "analysis/magic_packet.h"
-
 #include "analysis/report_writer.h"
 
 #include <arpa/inet.h>

@@ -1,5 +1,5 @@
-// Chooses the report for one captured frame from its link type: the UDP
-// report for IPv4 and IPv6, the Ethernet report for 0x0842 frames.
+// Finds the magic packet in one captured frame by its link type (UDP over
+// IPv4 and IPv6, 0x0842 frames) and writes its report or fills its record.
 #pragma once
 
 #include "linux/output_format.h"
