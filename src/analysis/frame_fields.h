@@ -1,15 +1,39 @@
-// Field readers and link-layer constants shared by the reports and by
-// lumora's frame dispatch, so each header is read one way only. Portable and
+// Field readers and header constants shared by the reports and by lumora's
+// frame dispatch, so each header is read one way only. Portable and
 // header-only.
 #pragma once
 
 namespace frame_fields {
 
+inline constexpr int kMacLength = 6;
 inline constexpr int kEtherTypeLength = 2;
+inline constexpr int kEtherTypeIpv4 = 0x0800;
+inline constexpr int kEtherTypeIpv6 = 0x86DD;
 inline constexpr int kVlanTagLength = 4;  // TCI, then the next EtherType
 inline constexpr int kVlanTciLength = 2;
 inline constexpr int kMaxVlanTags = 2;    // 802.1Q, or 802.1ad with an inner 802.1Q tag
 inline constexpr int kVlanTypes[] = {0x8100, 0x88A8, 0x9100};
+
+inline constexpr int kIpv4MinHeaderLength = 20;  // addresses end at byte 19
+inline constexpr int kIpv4TotalLengthOffset = 2;
+inline constexpr int kIpv4ProtocolOffset = 9;
+inline constexpr int kIpv4SourceOffset = 12;
+inline constexpr int kIpv4DestinationOffset = 16;
+inline constexpr int kIpv4IhlMask = 0x0F;
+inline constexpr int kIpv4BytesPerIhlWord = 4;
+
+inline constexpr int kIpv6HeaderLength = 40;
+inline constexpr int kIpv6PayloadLengthOffset = 4;
+inline constexpr int kIpv6NextHeaderOffset = 6;
+inline constexpr int kIpv6SourceOffset = 8;
+inline constexpr int kIpv6DestinationOffset = 24;
+
+inline constexpr unsigned char kProtocolUdp = 17;
+inline constexpr int kUdpSourcePortOffset = 0;
+inline constexpr int kUdpDestinationPortOffset = 2;
+inline constexpr int kUdpLengthOffset = 4;
+inline constexpr int kUdpChecksumOffset = 6;
+inline constexpr int kUdpHeaderLength = 8;
 
 inline int ReadWord(const unsigned char* at) {
     return (at[0] << 8) | at[1];  // network byte order

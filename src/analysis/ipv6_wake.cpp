@@ -7,13 +7,10 @@ namespace {
 
 using namespace report_writer;
 
-constexpr int kNextHeaderOffset = 6;
-
 constexpr unsigned char kHopByHop = 0;
 constexpr unsigned char kRouting = 43;
 constexpr unsigned char kFragment = 44;
 constexpr unsigned char kDestinationOptions = 60;
-constexpr unsigned char kUdp = 17;
 
 constexpr int kExtensionUnit = 8;  // extension lengths count 8-byte units past the first
 constexpr int kExtensionLengthOffset = 1;
@@ -25,10 +22,10 @@ constexpr int kFragmentOffsetMask = 0xFFF8;
 // A later fragment has no UDP header, so it is not followed; false for that
 // and for anything else but UDP.
 bool LocateUdp(const unsigned char* datagram, int length, int* udp) {
-    int next = datagram[kNextHeaderOffset];
+    int next = datagram[kIpv6NextHeaderOffset];
     int at = kIpv6HeaderLength;
     for (;;) {
-        if (next == kUdp) {
+        if (next == kProtocolUdp) {
             *udp = at;
             return true;
         }

@@ -5,8 +5,6 @@
 
 #include "analysis/magic_packet.h"
 
-constexpr int kIpv6HeaderLength = 40;
-
 // Finds the UDP header and the sync stream of one received IPv6 datagram
 // (fixed header included) when it carries UDP, directly or behind hop-by-
 // hop, routing, destination-options and first-fragment headers, and the UDP

@@ -9,13 +9,6 @@ namespace {
 
 using namespace report_writer;
 
-constexpr int kIpMinHeaderLength = 20;  // addresses end at byte 19
-constexpr int kIpProtocolOffset = 9;
-constexpr int kIpSourceOffset = 12;
-constexpr int kIpDestinationOffset = 16;
-constexpr int kIhlMask = 0x0F;
-constexpr int kBytesPerIhlWord = 4;
-constexpr unsigned char kProtocolUdp = 17;
 
 void FormatAddress(const unsigned char* at, char* text, std::size_t size) {
     std::snprintf(text, size, "%u.%u.%u.%u", at[0], at[1], at[2], at[3]);
@@ -25,8 +18,8 @@ void WriteReport(char* report, const unsigned char* datagram, int length, const 
                  const std::tm& received) {
     char source[sizeof "255.255.255.255"];
     char destination[sizeof "255.255.255.255"];
-    FormatAddress(datagram + kIpSourceOffset, source, sizeof source);
-    FormatAddress(datagram + kIpDestinationOffset, destination, sizeof destination);
+    FormatAddress(datagram + kIpv4SourceOffset, source, sizeof source);
+    FormatAddress(datagram + kIpv4DestinationOffset, destination, sizeof destination);
     WriteUdpMagicReport(report, datagram, length, at.udp, at.sync, source, destination, received);
 }
 
@@ -36,9 +29,9 @@ bool LocateIpv4MagicPacket(const unsigned char* datagram, int length, UdpMagicPl
     if (datagram == nullptr || place == nullptr) return false;
     // Shorter than an IPv4 header: not an IPv4 datagram, and its addresses
     // would lie beyond what was received.
-    if (length < kIpMinHeaderLength) return false;
-    if (datagram[kIpProtocolOffset] != kProtocolUdp) return false;
-    place->udp = (datagram[0] & kIhlMask) * kBytesPerIhlWord;
+    if (length < kIpv4MinHeaderLength) return false;
+    if (datagram[kIpv4ProtocolOffset] != kProtocolUdp) return false;
+    place->udp = (datagram[0] & kIpv4IhlMask) * kIpv4BytesPerIhlWord;
     place->sync = FindSyncStream(datagram, place->udp + kUdpHeaderLength, length);
     return place->sync >= 0;
 }

@@ -14,9 +14,10 @@
 
 namespace report_writer {
 
+using namespace frame_fields;
+
 inline constexpr unsigned char kSyncByte = 0xFF;
 inline constexpr int kSyncLength = 6;
-inline constexpr int kMacLength = 6;
 inline constexpr int kMacRepetitions = 16;
 inline constexpr int kMinPasswordBytes = 4;
 
@@ -97,8 +98,6 @@ inline void AppendHexByte(ReportWriter& w, unsigned char byte) {
     w.length += kHexGroupLength;
 }
 
-using frame_fields::ReadWord;
-
 inline void AppendTimeReceived(ReportWriter& w, const std::tm& received) {
     char date[kTimeTextSize];
     char time[kTimeTextSize];
@@ -157,12 +156,6 @@ inline MagicLayout LayoutAfterSync(int sync) {
     const int mac = sync + kSyncLength;
     return MagicLayout{mac, mac + kMacLength * kMacRepetitions};
 }
-
-inline constexpr int kUdpSourcePortOffset = 0;
-inline constexpr int kUdpDestinationPortOffset = 2;
-inline constexpr int kUdpLengthOffset = 4;
-inline constexpr int kUdpChecksumOffset = 6;
-inline constexpr int kUdpHeaderLength = 8;
 
 // The UDP header section; the addresses come as text, since IPv4 and IPv6
 // print them differently.

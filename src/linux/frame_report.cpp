@@ -14,10 +14,9 @@
 
 namespace {
 
-constexpr int kEtherTypeIpv4 = 0x0800;
-constexpr int kEtherTypeIpv6 = 0x86DD;
+using namespace frame_fields;
+
 constexpr int kNoEtherType = -1;
-constexpr int kMacLength = 6;
 
 // Linux cooked headers: v1 is 16 bytes, v2 20.
 constexpr int kCookedV1Length = 16;
@@ -47,13 +46,6 @@ constexpr std::uint32_t kFamiliesInet6[] = {10, 24, 28, 30};  // Linux, Net/Open
 constexpr int kIpVersionShift = 4;
 constexpr int kIpv4Version = 4;
 constexpr int kIpv6Version = 6;
-constexpr int kIpTotalLengthOffset = 2;
-constexpr int kIpMinHeaderLength = 20;
-constexpr int kIpv6PayloadLengthOffset = 4;
-constexpr int kIpv4SourceOffset = 12;
-constexpr int kIpv4DestinationOffset = 16;
-constexpr int kIpv6SourceOffset = 8;
-constexpr int kIpv6DestinationOffset = 24;
 
 // What the link layer says about the packet it carries.
 struct LinkView {
@@ -64,7 +56,6 @@ struct LinkView {
     int interfaceIndex = 0;
 };
 
-using frame_fields::ReadWord;
 
 // Four bytes in network order.
 std::uint32_t ReadLong(const unsigned char* at) {
@@ -81,7 +72,7 @@ bool SkipVlanTags(const unsigned char* bytes, int length, LinkView* view) {
 
 bool ReadEthernet(const unsigned char* bytes, int length, LinkView* view) {
     if (length < kEthernetHeaderLength) return false;
-    view->etherType = ReadWord(bytes + kEthernetHeaderLength - frame_fields::kEtherTypeLength);
+    view->etherType = ReadWord(bytes + kEthernetHeaderLength - kEtherTypeLength);
     view->offset = kEthernetHeaderLength;
     view->destination = bytes;
     view->source = bytes + kMacLength;
@@ -166,9 +157,9 @@ bool ReadLink(const CapturedFrame& frame, LinkView* view) {
 int TrimTo(int declared, int received) { return (declared > 0 && declared < received) ? declared : received; }
 
 int Ipv4Length(const unsigned char* datagram, int received) {
-    if (received < kIpMinHeaderLength) return received;
-    const int total = ReadWord(datagram + kIpTotalLengthOffset);
-    return total >= kIpMinHeaderLength ? TrimTo(total, received) : received;
+    if (received < kIpv4MinHeaderLength) return received;
+    const int total = ReadWord(datagram + kIpv4TotalLengthOffset);
+    return total >= kIpv4MinHeaderLength ? TrimTo(total, received) : received;
 }
 
 int Ipv6Length(const unsigned char* datagram, int received) {
@@ -216,12 +207,12 @@ void DescribeUdp(const FrameMagic& magic, Sighting* sighting) {
     FormatIpAddress(magic, v6 ? kIpv6SourceOffset : kIpv4SourceOffset, sighting->source);
     FormatIpAddress(magic, v6 ? kIpv6DestinationOffset : kIpv4DestinationOffset, sighting->destination);
     const unsigned char* udp = magic.packet + magic.udp;
-    sighting->sourcePort = ReadWord(udp + report_writer::kUdpSourcePortOffset);
-    sighting->destinationPort = ReadWord(udp + report_writer::kUdpDestinationPortOffset);
-    sighting->udpLength = ReadWord(udp + report_writer::kUdpLengthOffset);
-    sighting->udpChecksum = ReadWord(udp + report_writer::kUdpChecksumOffset);
-    sighting->payload = udp + report_writer::kUdpHeaderLength;
-    sighting->payloadLength = magic.length - magic.udp - report_writer::kUdpHeaderLength;
+    sighting->sourcePort = ReadWord(udp + kUdpSourcePortOffset);
+    sighting->destinationPort = ReadWord(udp + kUdpDestinationPortOffset);
+    sighting->udpLength = ReadWord(udp + kUdpLengthOffset);
+    sighting->udpChecksum = ReadWord(udp + kUdpChecksumOffset);
+    sighting->payload = udp + kUdpHeaderLength;
+    sighting->payloadLength = magic.length - magic.udp - kUdpHeaderLength;
 }
 
 void DescribeEther(const FrameMagic& magic, Sighting* sighting) {

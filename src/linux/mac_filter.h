@@ -1,7 +1,9 @@
 // MAC addresses as the user types them (--mac) and as lumora prints them.
 #pragma once
 
-constexpr int kMacAddressLength = 6;
+#include "analysis/frame_fields.h"
+
+constexpr int kMacAddressLength = frame_fields::kMacLength;
 // "00:1A:2B:3C:4D:5E" and its terminator.
 constexpr int kMacTextSize = 18;
 
