@@ -8,6 +8,9 @@
 // Size of the receive buffer, the report buffer and the log's scratch buffer.
 constexpr int kReportBufferSize = 65536;
 
+// Copies of the target MAC that follow the sync stream.
+constexpr int kMacRepetitions = 16;
+
 // Offset of the first 0xFF of the first run of six 0xFF bytes in
 // datagram[from, length), or -1 when there is none. Never reads at or past
 // `length`.

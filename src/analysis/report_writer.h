@@ -18,7 +18,6 @@ using namespace frame_fields;
 
 inline constexpr unsigned char kSyncByte = 0xFF;
 inline constexpr int kSyncLength = 6;
-inline constexpr int kMacRepetitions = 16;
 inline constexpr int kMinPasswordBytes = 4;
 
 inline constexpr int kDumpBytesPerRow = 16;

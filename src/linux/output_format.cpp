@@ -32,6 +32,8 @@
 // reading, so the line is always valid JSON whatever bytes a name holds.
 #include "linux/output_format.h"
 
+#include "analysis/magic_packet.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -39,7 +41,6 @@
 
 namespace {
 
-constexpr int kFullCopies = 16;
 constexpr int kLinePasswordBytes = 16;
 constexpr int kTimeTextSize = 64;
 constexpr int kNibbleBits = 4;
@@ -163,7 +164,7 @@ void PutLinePassword(Output& out, const WakeVerdict& v, const unsigned char* pas
 void PutMalformedReasons(Output& out, const WakeVerdict& v) {
     if (v.wellFormed) return;
     PutText(out, ", malformed: ");
-    const bool brokenCopy = v.repetitions < kFullCopies;
+    const bool brokenCopy = v.repetitions < kMacRepetitions;
     if (brokenCopy && v.repetitions < v.copiesReceived) PutFormat(out, "copy %d differs", v.repetitions + 1);
     if (brokenCopy && v.repetitions == v.copiesReceived) PutFormat(out, "data ends in copy %d", v.repetitions + 1);
     if (brokenCopy && v.password == PasswordKind::kUnusual) PutText(out, "; ");
@@ -321,7 +322,7 @@ int FormatSightingLine(const Sighting& s, char* text, int size) {
     PutEndpoint(out, s, s.destination, s.destinationPort);
     PutText(out, ": target ");
     PutTargetMac(out, s);
-    PutFormat(out, ", %d/%d copies", s.verdict.repetitions, kFullCopies);
+    PutFormat(out, ", %d/%d copies", s.verdict.repetitions, kMacRepetitions);
     PutLinePassword(out, s.verdict, s.password);
     PutMalformedReasons(out, s.verdict);
     PutChar(out, '\n');
