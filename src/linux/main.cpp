@@ -42,16 +42,15 @@ struct Session {
     bool failed = false;
     std::time_t second = -1;  // the capture second `local` holds
     std::tm local{};
+    bool localValid = false;  // false for a second no calendar takes
     char interfaceName[IF_NAMESIZE] = "";  // of the last frame that named its interface
 };
 
 // Frames of one second share one conversion: a flood stays cheap.
-const std::tm& LocalTimeOf(Session* session, std::time_t seconds) {
-    if (seconds != session->second) {
-        session->second = seconds;
-        localtime_r(&seconds, &session->local);
-    }
-    return session->local;
+void ConvertCaptureTime(Session* session, std::time_t seconds) {
+    if (seconds == session->second) return;
+    session->second = seconds;
+    session->localValid = localtime_r(&seconds, &session->local) != nullptr;
 }
 
 void Stop(Session* session, bool failed) {
@@ -79,41 +78,39 @@ Sighting Describe(Session* session, const pcap_pkthdr* header, const FrameMagic&
     return sighting;
 }
 
-// A packet the line or json form cannot hold (a capture time no calendar
-// takes) is named, not dropped in silence; capture goes on.
-bool PrintSighting(Session* session, int length) {
-    if (length >= 0) return PrintReport(sightingText);
-    PrintMessage("frame %ld: a magic packet that cannot be written in this format", session->frames);
-    return true;
-}
-
-// Writes the magic packet in the chosen format, whole, in one write.
-bool Print(Session* session, const FrameMagic& magic, const Sighting& sighting, const std::tm& received) {
+// The magic packet in the chosen form, or nullptr when its capture time is
+// one no calendar takes (a damaged file); the buffers are sized for the rest.
+char* Format(Session* session, const FrameMagic& magic, const Sighting& sighting) {
     switch (session->options->format) {
         case OutputFormat::kLine:
-            return PrintSighting(session, FormatSightingLine(sighting, sightingText, kSightingTextSize));
+            return FormatSightingLine(sighting, sightingText, kSightingTextSize) >= 0 ? sightingText : nullptr;
         case OutputFormat::kJson:
-            return PrintSighting(session, FormatSightingJson(sighting, sightingText, kSightingTextSize));
+            return FormatSightingJson(sighting, sightingText, kSightingTextSize) >= 0 ? sightingText : nullptr;
         case OutputFormat::kReport:
             break;
     }
-    FormatFrameMagicReport(reportBuffer, magic, received);
-    return PrintReport(reportBuffer);
+    if (!session->localValid) return nullptr;
+    FormatFrameMagicReport(reportBuffer, magic, session->local);
+    return reportBuffer;
 }
 
 void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes) {
     Session* session = reinterpret_cast<Session*>(user);
     ++session->frames;
-    const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType,
-                              LocalTimeOf(session, header->ts.tv_sec)};
+    ConvertCaptureTime(session, header->ts.tv_sec);
+    const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType, session->local};
     FrameMagic magic{};
     if (!FindFrameMagic(frame, &magic)) return;
     const Sighting sighting = Describe(session, header, magic);
     const Options& options = *session->options;
     if (options.filterMac && !MacMatches(options.mac, sighting.targetMac, sighting.targetMacBytes))
         return CountOtherTarget(&summary);
+    char* text = Format(session, magic, sighting);
+    if (text == nullptr)
+        return PrintMessage("frame %ld: a magic packet with a capture time no calendar can show: not reported",
+                            session->frames);
     if (session->frameFile != nullptr && !WriteFrame(session->frameFile, header, bytes)) return Stop(session, true);
-    if (!Print(session, magic, sighting, frame.received)) return Stop(session, true);
+    if (!PrintReport(text)) return Stop(session, true);
     CountSighting(&summary, sighting);
     if (++session->reports == session->count) Stop(session, false);
 }

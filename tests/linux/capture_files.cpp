@@ -101,7 +101,9 @@ void PutBlock(Bytes* out, std::uint32_t type, const Bytes& body) {
     Put32(out, length);
 }
 
-Bytes PcapngFile(const std::vector<Bytes>& frames) {
+// `beyondCalendars`: times in whole seconds, each the largest a file can
+// hold, so far in the future that no calendar takes it.
+Bytes PcapngFile(const std::vector<Bytes>& frames, bool beyondCalendars = false) {
     Bytes out, section, description;
     Put32(&section, 0x1A2B3C4D);  // byte-order magic
     Put32(&section, 0x00000001);  // version 1.0
@@ -110,14 +112,20 @@ Bytes PcapngFile(const std::vector<Bytes>& frames) {
     PutBlock(&out, 0x0A0D0D0A, section);
     Put32(&description, DLT_EN10MB);  // link type, then a reserved half
     Put32(&description, kSnapshotLength);
+    if (beyondCalendars) {
+        Put32(&description, 0x00010009);  // if_tsresol, 1 byte: 10^0, whole seconds
+        Put32(&description, 0);
+        Put32(&description, 0);  // end of options
+    }
     PutBlock(&out, 0x00000001, description);
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const pcap_pkthdr header = HeaderOf(i, frames[i]);
-        const std::uint64_t micros = static_cast<std::uint64_t>(header.ts.tv_sec) * 1000000 + header.ts.tv_usec;
+        const std::uint64_t stamp = beyondCalendars ? INT64_MAX
+                                                    : static_cast<std::uint64_t>(header.ts.tv_sec) * 1000000 + header.ts.tv_usec;
         Bytes packetBlock;
         Put32(&packetBlock, 0);  // interface 0
-        Put32(&packetBlock, static_cast<std::uint32_t>(micros >> 32));
-        Put32(&packetBlock, static_cast<std::uint32_t>(micros));
+        Put32(&packetBlock, static_cast<std::uint32_t>(stamp >> 32));
+        Put32(&packetBlock, static_cast<std::uint32_t>(stamp));
         Put32(&packetBlock, header.caplen);
         Put32(&packetBlock, header.len);
         packetBlock.insert(packetBlock.end(), frames[i].begin(), frames[i].end());
@@ -150,7 +158,8 @@ int main(int argc, char** argv) {
                          WritePcap(dir + "/cooked2.pcap", DLT_LINUX_SLL2, CookedV2Frames()) &&
                          WritePcap(dir + "/rawip.pcap", DLT_RAW, RawIpFrames()) &&
                          WritePcap(dir + "/radio.pcap", DLT_IEEE802_11, {kIpv4Magic}) &&
-                         WriteBytes(dir + "/ethernet.pcapng", PcapngFile(pcapngFrames));
+                         WriteBytes(dir + "/ethernet.pcapng", PcapngFile(pcapngFrames)) &&
+                         WriteBytes(dir + "/beyond.pcapng", PcapngFile(pcapngFrames, true));
     if (written) return 0;
     std::fprintf(stderr, "capture_files: cannot write the files in %s\n", dir.c_str());
     return 1;

@@ -262,6 +262,13 @@ run_files() {
   cmp -s -n "$(stat -c %s "$work/out")" "$work/stdin" "$work/out" || fail "the reports before the cut differ"
   [ "$(grep -c 'truncated dump file' "$work/err")" -eq 1 ] || fail "no line naming the damage: $(cat "$work/err")"
   echo "PASS: a cut file: 4 reports, then '$(grep truncated "$work/err")', exit 1"
+  # A capture time no calendar takes is said, never shown as another time.
+  for format in report line json; do
+    "$lumora" -r "$work/beyond.pcapng" --format $format >"$work/out" 2>"$work/err" || fail "beyond.pcapng: exit $?"
+    [ ! -s "$work/out" ] && [ "$(grep -c ': a magic packet with a capture time no calendar can show: not reported$' \
+      "$work/err")" -eq 2 ] || fail "beyond.pcapng, --format $format: $(cat "$work/out" "$work/err")"
+  done
+  echo "PASS: times beyond every calendar: one line each on standard error, in every format"
   expect_error 1 "radio.pcap: link type 105 (IEEE802_11, 802.11) is not supported" "$lumora" -r "$work/radio.pcap"
   expect_error 2 "bad filter expression 'host and': can't parse filter expression: syntax error" \
     "$lumora" -r "$work/ethernet.pcap" host and
