@@ -29,12 +29,21 @@ set(LUMORA_INSTALLED_BINARY ${CMAKE_INSTALL_FULL_BINDIR}/lumora)
 set(LUMORA_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "Where lumora@.service goes, under the prefix")
 configure_file(${CMAKE_SOURCE_DIR}/dist/lumora@.service.in ${CMAKE_BINARY_DIR}/lumora@.service @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/lumora@.service DESTINATION ${LUMORA_SYSTEMD_UNIT_DIR})
-install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lumora)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumora)
 set(CPACK_PACKAGE_VERSION ${LUMORA_VERSION})
 set(CPACK_PACKAGE_CONTACT "Lumora developers <lumora@localhost>")
+
+# Debian wants the copyright and a changelog beside every package's files.
+set(LUMORA_CHANGELOG ${CMAKE_BINARY_DIR}/changelog)
+configure_file(${CMAKE_SOURCE_DIR}/dist/changelog.in ${LUMORA_CHANGELOG} @ONLY)
+execute_process(COMMAND gzip -9nf ${LUMORA_CHANGELOG} RESULT_VARIABLE LUMORA_GZIP_RESULT)
+if(NOT LUMORA_GZIP_RESULT EQUAL 0)
+  message(FATAL_ERROR "gzip -9n ${LUMORA_CHANGELOG}: ${LUMORA_GZIP_RESULT}")
+endif()
+install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${LUMORA_CHANGELOG}.gz
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lumora)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "report the Wake-on-LAN magic packets this machine receives")
 set(CPACK_PACKAGE_DESCRIPTION "lumora watches an interface, or reads a capture file, and prints every
 Wake-on-LAN magic packet: UDP over IPv4 and IPv6 on any port and Ethernet
