@@ -209,7 +209,7 @@ run_errors() {
   expect_error 2 "lumora: bad count '0'" "$lumora" -c 0
   expect_error 2 "lumora: --promisc needs an interface" "$lumora" --promisc
   local version
-  version=$(sed -n 's/^#define LUMORA_VERSION_DOTTED "\(.*\)"$/\1/p' "$here/../../res/version.h")
+  version=$("$here/../../scripts/version" DOTTED)
   [ "$("$lumora" --version)" = "lumora $version" ] || fail "wrong --version: $("$lumora" --version), not $version"
   echo "PASS: --version"
 }
