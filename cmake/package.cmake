@@ -2,27 +2,30 @@
 # Debian package: cmake --install, or cpack -G DEB in the build directory.
 include(GNUInstallDirs)
 
-file(STRINGS ${CMAKE_SOURCE_DIR}/res/version.h LUMORA_VERSION_LINE REGEX "^#define LUMORA_VERSION_DOTTED ")
-string(REGEX REPLACE "^#define LUMORA_VERSION_DOTTED \"([0-9.]+)\"$" "\\1" LUMORA_VERSION "${LUMORA_VERSION_LINE}")
-if(NOT LUMORA_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
-  message(FATAL_ERROR "no LUMORA_VERSION_DOTTED in res/version.h")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/version.h)
+execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/version DOTTED OUTPUT_VARIABLE LUMORA_VERSION
+  OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE LUMORA_VERSION_RESULT)
+if(NOT LUMORA_VERSION_RESULT EQUAL 0)
+  message(FATAL_ERROR "scripts/version DOTTED: ${LUMORA_VERSION_RESULT}")
 endif()
 
 # The plain release build, not lumora_sanitized or a fuzzer.
 install(TARGETS lumora RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Debian wants man pages compressed with gzip -9n (-n: no name or time, so
-# the same page packs the same). Made at configure time, so that building the
-# lumora target alone is enough to install; an edit of the page reconfigures.
-set(LUMORA_MAN_SOURCE ${CMAKE_SOURCE_DIR}/man/lumora.1)
-set(LUMORA_MAN_PAGE ${CMAKE_BINARY_DIR}/lumora.1.gz)
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${LUMORA_MAN_SOURCE})
-execute_process(COMMAND gzip -9n -c ${LUMORA_MAN_SOURCE} OUTPUT_FILE ${LUMORA_MAN_PAGE}
-  RESULT_VARIABLE LUMORA_GZIP_RESULT)
-if(NOT LUMORA_GZIP_RESULT EQUAL 0)
-  message(FATAL_ERROR "gzip -9n ${LUMORA_MAN_SOURCE}: ${LUMORA_GZIP_RESULT}")
-endif()
-install(FILES ${LUMORA_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Debian wants the man page and the changelog compressed with gzip -9n (-n:
+# no name or time, so the same text packs the same). Made at configure time,
+# so that building the lumora target alone is enough to install; an edit of
+# the source reconfigures.
+function(lumora_gzip source output)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  execute_process(COMMAND gzip -9n -c ${source} OUTPUT_FILE ${output} RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "gzip -9n ${source}: ${result}")
+  endif()
+endfunction()
+
+lumora_gzip(${CMAKE_SOURCE_DIR}/man/lumora.1 ${CMAKE_BINARY_DIR}/lumora.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/lumora.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # ExecStart names lumora where this prefix puts it.
 set(LUMORA_INSTALLED_BINARY ${CMAKE_INSTALL_FULL_BINDIR}/lumora)
@@ -34,16 +37,6 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumora)
 set(CPACK_PACKAGE_VERSION ${LUMORA_VERSION})
 set(CPACK_PACKAGE_CONTACT "Lumora developers <lumora@localhost>")
-
-# Debian wants the copyright and a changelog beside every package's files.
-set(LUMORA_CHANGELOG ${CMAKE_BINARY_DIR}/changelog)
-configure_file(${CMAKE_SOURCE_DIR}/dist/changelog.in ${LUMORA_CHANGELOG} @ONLY)
-execute_process(COMMAND gzip -9nf ${LUMORA_CHANGELOG} RESULT_VARIABLE LUMORA_GZIP_RESULT)
-if(NOT LUMORA_GZIP_RESULT EQUAL 0)
-  message(FATAL_ERROR "gzip -9n ${LUMORA_CHANGELOG}: ${LUMORA_GZIP_RESULT}")
-endif()
-install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${LUMORA_CHANGELOG}.gz
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lumora)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "report the Wake-on-LAN magic packets this machine receives")
 set(CPACK_PACKAGE_DESCRIPTION "lumora watches an interface, or reads a capture file, and prints every
 Wake-on-LAN magic packet: UDP over IPv4 and IPv6 on any port and Ethernet
@@ -59,4 +52,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # lowest libpcap0.8 (and libc, libstdc++) version with every symbol used.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
+
+# The copyright and a changelog (signed by the package's contact) beside the
+# package's files, as Debian expects.
+configure_file(${CMAKE_SOURCE_DIR}/dist/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
+lumora_gzip(${CMAKE_BINARY_DIR}/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lumora)
 include(CPack)
