@@ -10,7 +10,6 @@
 #include <pcap/dlt.h>
 
 #include <cstdint>
-#include <cstring>
 
 namespace {
 
@@ -197,15 +196,21 @@ bool FindNetworkMagic(const CapturedFrame& frame, const LinkView& view, FrameMag
     return true;
 }
 
-void FormatIpAddress(const FrameMagic& magic, int offset, char* text) {
-    const int family = magic.kind == SightingKind::kUdp6 ? AF_INET6 : AF_INET;
-    if (inet_ntop(family, magic.packet + offset, text, kEndpointTextSize) == nullptr) text[0] = '\0';
+void FormatIpAddress(int family, const unsigned char* at, char* text) {
+    if (inet_ntop(family, at, text, kEndpointTextSize) == nullptr) text[0] = '\0';
+}
+
+// Both addresses of a UDP magic packet's datagram as text, kEndpointTextSize
+// bytes each.
+void FormatIpAddresses(const FrameMagic& magic, char* source, char* destination) {
+    const bool v6 = magic.kind == SightingKind::kUdp6;
+    const int family = v6 ? AF_INET6 : AF_INET;
+    FormatIpAddress(family, magic.packet + (v6 ? kIpv6SourceOffset : kIpv4SourceOffset), source);
+    FormatIpAddress(family, magic.packet + (v6 ? kIpv6DestinationOffset : kIpv4DestinationOffset), destination);
 }
 
 void DescribeUdp(const FrameMagic& magic, Sighting* sighting) {
-    const bool v6 = magic.kind == SightingKind::kUdp6;
-    FormatIpAddress(magic, v6 ? kIpv6SourceOffset : kIpv4SourceOffset, sighting->source);
-    FormatIpAddress(magic, v6 ? kIpv6DestinationOffset : kIpv4DestinationOffset, sighting->destination);
+    FormatIpAddresses(magic, sighting->source, sighting->destination);
     const unsigned char* udp = magic.packet + magic.udp;
     sighting->sourcePort = ReadWord(udp + kUdpSourcePortOffset);
     sighting->destinationPort = ReadWord(udp + kUdpDestinationPortOffset);
@@ -215,12 +220,11 @@ void DescribeUdp(const FrameMagic& magic, Sighting* sighting) {
     sighting->payloadLength = magic.length - magic.udp - kUdpHeaderLength;
 }
 
+static_assert(kEndpointTextSize >= kMacTextSize, "a MAC fits where an address goes");
+
 void DescribeEther(const FrameMagic& magic, Sighting* sighting) {
-    char mac[kMacTextSize];
-    FormatMacAddress(magic.sourceMac, magic.sourceMac != nullptr ? kMacLength : 0, mac);
-    std::memcpy(sighting->source, mac, sizeof mac);
-    FormatMacAddress(magic.destinationMac, magic.destinationMac != nullptr ? kMacLength : 0, mac);
-    std::memcpy(sighting->destination, mac, sizeof mac);
+    FormatMacAddress(magic.sourceMac, magic.sourceMac != nullptr ? kMacLength : 0, sighting->source);
+    FormatMacAddress(magic.destinationMac, magic.destinationMac != nullptr ? kMacLength : 0, sighting->destination);
     sighting->sourcePort = sighting->destinationPort = sighting->udpLength = sighting->udpChecksum = 0;
     sighting->payload = magic.packet;
     sighting->payloadLength = magic.length;
@@ -259,9 +263,7 @@ void FormatFrameMagicReport(char* report, const FrameMagic& magic, const std::tm
     }
     char source[kEndpointTextSize];
     char destination[kEndpointTextSize];
-    const bool v6 = magic.kind == SightingKind::kUdp6;
-    FormatIpAddress(magic, v6 ? kIpv6SourceOffset : kIpv4SourceOffset, source);
-    FormatIpAddress(magic, v6 ? kIpv6DestinationOffset : kIpv4DestinationOffset, destination);
+    FormatIpAddresses(magic, source, destination);
     report_writer::WriteUdpMagicReport(report, magic.packet, magic.length, magic.udp, magic.sync, source,
                                        destination, received);
 }
