@@ -4,7 +4,7 @@
 #include <cstdio>
 
 namespace {
-constexpr int kMessageSize = 512;
+constexpr int kMessageSize = 2048;  // a readiness line with its advice
 }  // namespace
 
 // Formatted first and written in one call, so a message is never split by

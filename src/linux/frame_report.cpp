@@ -29,8 +29,12 @@ constexpr int kCookedV2InterfaceIndex = 4;
 constexpr int kCookedV2PacketType = 10;
 constexpr int kCookedV2AddressLength = 11;
 constexpr int kCookedV2Address = 12;
-constexpr int kPacketBroadcast = 1;  // the kernel's PACKET_BROADCAST
+constexpr int kPacketHost = 0;       // the kernel's PACKET_HOST
+constexpr int kPacketBroadcast = 1;  // PACKET_BROADCAST
+constexpr int kPacketMulticast = 2;  // PACKET_MULTICAST
+constexpr int kPacketOtherHost = 3;  // PACKET_OTHERHOST
 constexpr int kPacketOutgoing = 4;   // PACKET_OUTGOING
+constexpr int kVlanIdMask = 0x0FFF;
 const unsigned char kBroadcastMac[kMacLength] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 // BSD loopback: a 4-byte address family, in the capturing host's byte order
@@ -52,6 +56,8 @@ struct LinkView {
     int offset = 0;  // where the network header starts
     const unsigned char* destination = nullptr;
     const unsigned char* source = nullptr;
+    LinkPacketType packetType = LinkPacketType::kNotRecorded;
+    int vlan = kNoVlan;
     int interfaceIndex = 0;
 };
 
@@ -66,6 +72,8 @@ std::uint32_t ReadLong(const unsigned char* at) {
 // Up to two VLAN tags, which libpcap puts back in the frame when the kernel
 // had taken them out. False when a tag is cut short.
 bool SkipVlanTags(const unsigned char* bytes, int length, LinkView* view) {
+    if (IsVlanTag(view->etherType) && view->offset + kVlanTciLength <= length)
+        view->vlan = ReadWord(bytes + view->offset) & kVlanIdMask;
     return frame_fields::SkipVlanTags(bytes, length, &view->etherType, &view->offset);
 }
 
@@ -78,12 +86,23 @@ bool ReadEthernet(const unsigned char* bytes, int length, LinkView* view) {
     return SkipVlanTags(bytes, length, view);
 }
 
-// A cooked header records the sender's address and whether the frame was
-// broadcast, not the destination address.
+LinkPacketType CookedPacketType(int packetType) {
+    switch (packetType) {
+        case kPacketHost: return LinkPacketType::kToThisHost;
+        case kPacketBroadcast: return LinkPacketType::kBroadcast;
+        case kPacketMulticast: return LinkPacketType::kMulticast;
+        case kPacketOtherHost: return LinkPacketType::kOtherHost;
+        default: return LinkPacketType::kNotRecorded;
+    }
+}
+
+// A cooked header records the sender's address and how the frame was
+// addressed (broadcast, multicast, to this host), not the destination address.
 void ReadCookedAddresses(const unsigned char* bytes, int packetType, int addressLength, int address,
                          LinkView* view) {
     view->source = addressLength == kMacLength ? bytes + address : nullptr;
     view->destination = packetType == kPacketBroadcast ? kBroadcastMac : nullptr;
+    view->packetType = CookedPacketType(packetType);
 }
 
 bool ReadCooked(const unsigned char* bytes, int length, bool version2, LinkView* view) {
@@ -171,7 +190,8 @@ bool FindNetworkMagic(const CapturedFrame& frame, const LinkView& view, FrameMag
     const unsigned char* network = frame.bytes + view.offset;
     const int received = frame.length - view.offset;
     UdpMagicPlace at{};
-    *magic = FrameMagic{SightingKind::kUdp4, network, received, -1, -1, nullptr, nullptr, view.interfaceIndex};
+    *magic = FrameMagic{SightingKind::kUdp4, network,   received,  -1, -1, view.source, view.destination,
+                        view.packetType,     view.vlan, view.interfaceIndex};
     switch (view.etherType) {
         case kEtherTypeIpv4:
             magic->length = Ipv4Length(network, received);
@@ -184,8 +204,6 @@ bool FindNetworkMagic(const CapturedFrame& frame, const LinkView& view, FrameMag
             break;
         case kEtherTypeWake:
             magic->kind = SightingKind::kEther;
-            magic->sourceMac = view.source;
-            magic->destinationMac = view.destination;
             magic->sync = FindSyncStream(network, 0, received);
             return magic->sync >= 0;
         default:
@@ -282,4 +300,26 @@ void DescribeFrameMagic(const FrameMagic& magic, Sighting* sighting) {
     else
         DescribeUdp(magic, sighting);
     DescribeMagicPacket(magic.packet, magic.sync, magic.length, sighting);
+}
+
+PacketFacts PacketFactsOf(const FrameMagic& magic, const Sighting& s, const char* macText) {
+    PacketFacts facts{};
+    facts.targetMac = s.targetMacBytes == kHardwareAddressLength ? s.targetMac : nullptr;
+    facts.targetMacText = macText;
+    facts.wellFormed = s.verdict.wellFormed;
+    facts.password = s.password;
+    facts.passwordLength = s.verdict.passwordLength;
+    facts.destinationMac = magic.destinationMac;
+    facts.packetType = magic.packetType;
+    facts.vlan = magic.vlan;
+    facts.ipDestinationText = s.destination;
+    facts.receivingIndex = magic.interfaceIndex;
+    if (magic.kind == SightingKind::kUdp4) {
+        facts.ipFamily = kIpv4;
+        facts.ipDestination = magic.packet + kIpv4DestinationOffset;
+    } else if (magic.kind == SightingKind::kUdp6) {
+        facts.ipFamily = kIpv6;
+        facts.ipDestination = magic.packet + kIpv6DestinationOffset;
+    }
+    return facts;
 }

@@ -2,6 +2,7 @@
 // IPv4 and IPv6, 0x0842 frames) and writes its report or fills its record.
 #pragma once
 
+#include "analysis/wake_diagnosis.h"
 #include "linux/output_format.h"
 
 #include <ctime>
@@ -24,8 +25,10 @@ struct FrameMagic {
     int length;                   // its bytes, padding and trailers left out
     int udp;                      // UDP header offset in `packet`; -1 for ether
     int sync;                     // sync stream offset in `packet`
-    const unsigned char* sourceMac;       // ether only; nullptr when not recorded
+    const unsigned char* sourceMac;       // the link header's; nullptr when not recorded
     const unsigned char* destinationMac;  // likewise
+    LinkPacketType packetType;            // what a cooked header says instead
+    int vlan;                             // the outer VLAN tag's id, or kNoVlan
     int interfaceIndex;  // the kernel's, when the link header records it; else 0
 };
 
@@ -42,3 +45,7 @@ bool FormatFrameReport(char* report, const CapturedFrame& frame);
 // Fills everything of `sighting` that the packet tells: kind, addresses,
 // ports, UDP length and checksum, payload, target MAC, password and verdict.
 void DescribeFrameMagic(const FrameMagic& magic, Sighting* sighting);
+
+// What the judgement needs of a described magic packet; the receiving
+// interface is the one the link header records (0: none).
+PacketFacts PacketFactsOf(const FrameMagic& magic, const Sighting& sighting, const char* targetMacText);

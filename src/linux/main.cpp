@@ -1,13 +1,16 @@
 // lumora: prints a report for every Wake-on-LAN magic packet this Linux
 // machine receives, or a capture file holds, the same report the Windows
-// program shows.
+// program shows, and whether the packet would wake this machine.
+#include "analysis/hints.h"
 #include "analysis/magic_packet.h"
 #include "linux/capture.h"
 #include "linux/diagnostics.h"
 #include "linux/frame_report.h"
 #include "linux/options.h"
 #include "linux/privileges.h"
+#include "linux/readiness.h"
 #include "linux/report_output.h"
+#include "linux/sighting_diagnosis.h"
 #include "linux/sighting_summary.h"
 #include "linux/standard_streams.h"
 #include "linux/stop_signals.h"
@@ -15,6 +18,7 @@
 #include <net/if.h>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace {
@@ -22,6 +26,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitTimedOut = 3;
 constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
 constexpr int kSummaryLineSize = 512;
 constexpr int kOtherTargetsSize = 64;
@@ -30,6 +35,7 @@ constexpr int kOtherTargetsSize = 64;
 char reportBuffer[kReportBufferSize];
 char sightingText[kSightingTextSize];
 SightingSummary summary{};
+MachineState machine{};
 
 struct Session {
     const Options* options = nullptr;
@@ -101,10 +107,11 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
     const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType, session->local};
     FrameMagic magic{};
     if (!FindFrameMagic(frame, &magic)) return;
-    const Sighting sighting = Describe(session, header, magic);
+    Sighting sighting = Describe(session, header, magic);
     const Options& options = *session->options;
     if (options.filterMac && !MacMatches(options.mac, sighting.targetMac, sighting.targetMacBytes))
         return CountOtherTarget(&summary);
+    DiagnoseSighting(magic, &machine, &sighting);
     char* text = Format(session, magic, sighting);
     if (text == nullptr)
         return PrintMessage("frame %ld: a magic packet with a capture time no calendar can show: not reported",
@@ -119,6 +126,7 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
 // capture failed.
 void Capture(Session* session, const char* source) {
     while (!StopRequested() && !session->failed) {
+        machine.stale = true;  // the facts are read again for the next magic packet
         const int status = pcap_dispatch(session->handle, kEveryFrame, OnFrame,
                                          reinterpret_cast<unsigned char*>(session));
         if (status == PCAP_ERROR_BREAK) return;
@@ -137,11 +145,13 @@ const char* SourceName(const Options& options) {
     return options.device != nullptr ? options.device : "every interface";
 }
 
+// A live capture starts by saying whether this machine can wake at all.
 void AnnounceStart(const Options& options, int linkType) {
     if (options.readFile != nullptr) {
         PrintMessage("reading %s, link type %s", options.readFile, pcap_datalink_val_to_name(linkType));
         return;
     }
+    PrintReadiness(machine.atStart, options.device, options.format, true);
     PrintMessage("listening on %s%s", SourceName(options), options.promiscuous ? " (promiscuous)" : "");
 }
 
@@ -153,10 +163,28 @@ void FormatOtherTargets(const Options& options, char* text, int size) {
                   summary.otherTargets, summary.otherTargets == 1 ? "" : "s");
 }
 
+bool TimedOut(const Options& options, const Session& session) {
+    return options.timeout > 0 && TimeRanOut() && session.reports < session.count;
+}
+
 void AnnounceSummary() {
     char line[kSummaryLineSize];
     for (int i = 0; i < SummaryLineCount(summary); ++i)
         if (FormatSummaryLine(summary, i, line, sizeof line) >= 0) PrintMessage("%s", line);
+}
+
+// "no magic packet for 00:1A:2B:3C:4D:5E arrived in 60 s"
+void AnnounceTimeout(const Options& options, const Session& session) {
+    char mac[kMacTextSize + sizeof " for "] = "";
+    if (options.filterMac) {
+        std::snprintf(mac, sizeof mac, " for ");
+        FormatMacAddress(options.mac.bytes, kMacAddressLength, mac + std::strlen(mac));
+    }
+    if (session.reports == 0)
+        PrintMessage("no magic packet%s arrived in %ld s", mac, options.timeout);
+    else
+        PrintMessage("%ld of %ld magic packets%s arrived in %ld s", session.reports, session.count, mac,
+                     options.timeout);
 }
 
 void AnnounceEnd(const Options& options, const Session& session) {
@@ -168,6 +196,7 @@ void AnnounceEnd(const Options& options, const Session& session) {
         PrintMessage("%ld frames captured, %ld magic packets reported%s, %u frames dropped by the kernel",
                      session.frames, session.reports, others, KernelDrops(session.handle));
     AnnounceSummary();
+    if (TimedOut(options, session)) AnnounceTimeout(options, session);
 }
 
 pcap_t* OpenSource(const Options& options) {
@@ -188,6 +217,7 @@ int OpenSession(const Options& options, Session* session) {
         session->frameFile = OpenFrameFile(session->handle, options.writeFile);
         if (session->frameFile == nullptr) return kExitFailure;
     }
+    StartMachineState(options.device, options.readFile == nullptr, &machine);
     if (!DropPrivileges(identity)) return kExitFailure;
     session->options = &options;
     session->linkType = pcap_datalink(session->handle);
@@ -195,19 +225,36 @@ int OpenSession(const Options& options, Session* session) {
     return kExitOk;
 }
 
+// Each code and what to do, the subjects named as in the manual.
+int ListHints() {
+    for (const HintInfo& info : kHints) {
+        Hint hint{info.code, {}, {}};
+        std::snprintf(hint.first, sizeof hint.first, "%s", info.first);
+        std::snprintf(hint.second, sizeof hint.second, "%s", info.second);
+        char advice[kSummaryLineSize * 2];
+        ExpandHintText(info.advice, hint, advice, sizeof advice);
+        std::printf("%s\t%s\n", info.name, advice);
+    }
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
 int Run(const Options& options) {
     if (options.listInterfaces) return ListInterfaces() ? kExitOk : kExitFailure;
+    if (options.listHints) return ListHints();
+    if (options.check) return RunCheck(options);
     Session session;
     const int opened = OpenSession(options, &session);
     if (opened != kExitOk) return opened;
     StopCaptureOnSignal(session.handle);
     AnnounceStart(options, session.linkType);
+    if (options.timeout > 0 && !StopAfter(options.timeout)) return kExitFailure;
     Capture(&session, SourceName(options));
     StopCaptureOnSignal(nullptr);
     AnnounceEnd(options, session);
     if (session.frameFile != nullptr) pcap_dump_close(session.frameFile);
     pcap_close(session.handle);
-    return session.failed ? kExitFailure : kExitOk;
+    if (session.failed) return kExitFailure;
+    return TimedOut(options, session) ? kExitTimedOut : kExitOk;
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ enum LongOnly {
     kVersionOption,
     kMacOption,
     kFormatOption,
+    kCheckOption,
+    kTimeoutOption,
+    kListHintsOption,
 };
 
 struct FormatName {
@@ -51,16 +54,21 @@ const option kLongOptions[] = {
     {"version", no_argument, nullptr, kVersionOption},
     {"mac", required_argument, nullptr, kMacOption},
     {"format", required_argument, nullptr, kFormatOption},
+    {"check", no_argument, nullptr, kCheckOption},
+    {"timeout", required_argument, nullptr, kTimeoutOption},
+    {"list-hints", no_argument, nullptr, kListHintsOption},
     {nullptr, 0, nullptr, 0},
 };
 
 constexpr char kHelp[] =
     "Usage: lumora [-i IFACE | -r FILE] [--promisc] [-c COUNT] [-w FILE] [-Z USER]\n"
-    "              [--mac MAC] [--format report|line|json] [EXPRESSION]\n"
-    "       lumora -D\n"
+    "              [--mac MAC] [--format report|line|json] [--timeout SECONDS]\n"
+    "              [EXPRESSION]\n"
+    "       lumora --check [-i IFACE] [--format line|json]\n"
+    "       lumora -D | --list-hints\n"
     "Prints a report for every Wake-on-LAN magic packet this machine receives:\n"
     "UDP datagrams over IPv4 and IPv6 on any port and raw Ethernet frames of\n"
-    "EtherType 0x0842.\n"
+    "EtherType 0x0842, and whether it would wake this machine.\n"
     "\n"
     "  -i, --interface IFACE  watch only IFACE (default, or 'any': every interface)\n"
     "      --promisc          put IFACE in promiscuous mode, to also see unicast\n"
@@ -75,17 +83,24 @@ constexpr char kHelp[] =
     "                         00-1a-2b-3c-4d-5e or 001a2b3c4d5e)\n"
     "      --format FORMAT    report (the default), line (one line per magic packet)\n"
     "                         or json (one JSON object per line)\n"
+    "      --timeout SECONDS  end live capture after SECONDS; exit 3 when fewer\n"
+    "                         than COUNT (default 1) magic packets came\n"
+    "      --check            say whether each card would wake this machine, exit\n"
+    "                         0 when one would\n"
+    "      --list-hints       list the hint codes and what to do for each\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "  EXPRESSION             a libpcap filter, as tcpdump takes it, that every\n"
     "                         reported frame must also match\n"
     "\n"
-    "Live capture needs root or CAP_NET_RAW. Ctrl-C stops it. At the end a\n"
-    "summary on standard error gives, for each target MAC, its magic packets.\n";
+    "Live capture needs root or CAP_NET_RAW; reading the cards' Wake-on-LAN\n"
+    "state needs root or CAP_NET_ADMIN. Ctrl-C stops it. At the end a summary\n"
+    "on standard error gives, for each target MAC, its magic packets.\n";
 
 struct Parse {
     bool macGiven = false;
     bool formatGiven = false;
+    bool countGiven = false;
     bool help = false;
     bool version = false;
     bool failed = false;
@@ -124,7 +139,7 @@ bool SetOnce(const char** slot, const char* letter) {
     return true;
 }
 
-bool TakeValue(int code, Options* options) {
+bool TakeValue(int code, Options* options, Parse* parse) {
     switch (code) {
         case 'i': return SetOnce(&options->device, "i");
         case 'r': return SetOnce(&options->readFile, "r");
@@ -132,9 +147,17 @@ bool TakeValue(int code, Options* options) {
         case 'Z': return SetOnce(&options->user, "Z");
         default: break;
     }
-    if (options->count != 0) return Usage("option '-%s' given twice", "c");
+    if (parse->countGiven) return Usage("option '-%s' given twice", "c");
+    parse->countGiven = true;
     if (ParseCount(optarg, &options->count)) return true;
     return Usage("bad count '%s': give a whole number from 1 up", optarg);
+}
+
+bool TakeTimeout(Options* options) {
+    if (options->timeout != 0) return Usage("option '%s' given twice", "--timeout");
+    if (ParseCount(optarg, &options->timeout)) return true;
+    options->timeout = -1;  // given, and bad: a second one is still "given twice"
+    return Usage("bad timeout '%s': give whole seconds from 1 up", optarg);
 }
 
 bool TakeMac(Options* options, Parse* parse) {
@@ -158,13 +181,16 @@ bool TakeFormat(Options* options, Parse* parse) {
 
 bool TakeOption(int code, const char* argument, Options* options, Parse* parse) {
     switch (code) {
-        case 'i': case 'r': case 'w': case 'Z': case 'c': return TakeValue(code, options);
+        case 'i': case 'r': case 'w': case 'Z': case 'c': return TakeValue(code, options, parse);
         case 'D': options->listInterfaces = true; return true;
         case kPromiscOption: options->promiscuous = true; return true;
         case 'h': parse->help = true; return true;
         case kVersionOption: parse->version = true; return true;
         case kMacOption: return TakeMac(options, parse);
         case kFormatOption: return TakeFormat(options, parse);
+        case kCheckOption: options->check = true; return true;
+        case kTimeoutOption: return TakeTimeout(options);
+        case kListHintsOption: options->listHints = true; return true;
         default: return BadOption(argument, code);
     }
 }
@@ -182,9 +208,31 @@ void TakeExpression(int argc, char** argv, Options* options) {
     }
 }
 
-bool CheckCombination(Options* options) {
+// --check reads the cards and captures nothing: it takes -i and a format of
+// line or json (line when none is given).
+bool CheckCheckCombination(Options* options, const Parse& parse) {
+    const bool captureOption = options->readFile != nullptr || options->writeFile != nullptr ||
+                               options->user != nullptr || parse.countGiven || options->timeout != 0 ||
+                               options->promiscuous || options->filterMac || !options->expression.empty();
+    if (captureOption) return Usage("%s takes only -i and --format", "--check");
+    if (parse.formatGiven && options->format == OutputFormat::kReport)
+        return Usage("%s prints line or json: give --format line or --format json", "--check");
+    if (options->format == OutputFormat::kReport) options->format = OutputFormat::kLine;
+    return true;
+}
+
+// A timeout ends a live capture; with it, one magic packet is what is awaited.
+bool CheckTimeout(Options* options, const Parse& parse) {
+    if (options->readFile != nullptr) return Usage("%s is for live capture: -r takes none", "--timeout");
+    if (!parse.countGiven) options->count = 1;
+    return true;
+}
+
+bool CheckCombination(Options* options, const Parse& parse) {
     if (options->device != nullptr && std::strcmp(options->device, kEveryInterface) == 0)
         options->device = nullptr;
+    if (options->check) return CheckCheckCombination(options, parse);
+    if (options->timeout > 0 && !CheckTimeout(options, parse)) return false;
     if (options->readFile != nullptr && (options->device != nullptr || options->promiscuous))
         return Usage("%s reads a file: -r takes no -i or --promisc", "lumora -r");
     // Promiscuous mode belongs to one interface; -i says which.
@@ -208,7 +256,7 @@ OptionsOutcome ParseOptions(int argc, char** argv, Options* options) {
         if (!parse.failed && !TakeOption(code, argument, options, &parse)) parse.failed = true;
     }
     TakeExpression(argc, argv, options);
-    if (parse.failed || !CheckCombination(options)) return OptionsOutcome::kBadUsage;
+    if (parse.failed || !CheckCombination(options, parse)) return OptionsOutcome::kBadUsage;
     if (parse.help) std::fputs(kHelp, stdout);
     if (parse.version && !parse.help) std::puts("lumora " LUMORA_VERSION_DOTTED);
     return parse.help || parse.version ? OptionsOutcome::kDone : OptionsOutcome::kRun;

@@ -23,6 +23,9 @@ struct Options {
     OutputFormat format = OutputFormat::kReport;
     bool listInterfaces = false;  // -D
     long count = 0;  // reports before exiting; 0: until stopped
+    long timeout = 0;  // --timeout: seconds of live capture; 0: no limit
+    bool check = false;      // --check: print the cards' readiness and exit
+    bool listHints = false;  // --list-hints
     std::string expression;  // the filter expression, words joined by spaces
 };
 

@@ -42,6 +42,8 @@
 namespace {
 
 constexpr int kLinePasswordBytes = 16;
+constexpr int kHintTextSize = 512;
+constexpr int kDevicelessNamesShown = 8;  // then "and N more"  // the longest advice with both subjects
 constexpr int kTimeTextSize = 64;
 constexpr int kNibbleBits = 4;
 constexpr int kNibbleMask = 0x0F;
@@ -252,7 +254,7 @@ void PutJsonHexKey(Output& out, const char* key, const unsigned char* bytes, int
 
 void PutJsonUdpFields(Output& out, const Sighting& s) {
     if (!IsUdp(s)) {
-        PutText(out, ",\"udp_length\":null,\"udp_checksum\":null");
+        PutText(out, ",\"source_port\":null,\"destination_port\":null,\"udp_length\":null,\"udp_checksum\":null");
         return;
     }
     PutJsonNumberKey(out, "source_port", s.sourcePort);
@@ -287,7 +289,213 @@ bool Rfc3339Time(const CaptureTime& time, char* text, int size) {
     return count > 0 && count < size;
 }
 
+// --- the diagnosis, in both forms ---
+
+const char* DeliveryName(Delivery delivery) {
+    switch (delivery) {
+        case Delivery::kBroadcast: return "broadcast";
+        case Delivery::kTargetUnicast: return "target_unicast";
+        case Delivery::kOtherUnicast: return "other_unicast";
+        case Delivery::kMulticast: return "multicast";
+        case Delivery::kUnknown: break;
+    }
+    return nullptr;
+}
+
+const char* IpDestinationName(IpDestination destination) {
+    switch (destination) {
+        case IpDestination::kLimitedBroadcast: return "limited_broadcast";
+        case IpDestination::kSubnetBroadcast: return "subnet_broadcast";
+        case IpDestination::kOtherSubnet: return "other_subnet";
+        case IpDestination::kUnicast: return "unicast";
+        case IpDestination::kMulticast: return "multicast";
+        case IpDestination::kNotIp:
+        case IpDestination::kUnknown: break;
+    }
+    return nullptr;
+}
+
+const char* TristateJson(Tristate value) {
+    if (value == Tristate::kUnknown) return "null";
+    return value == Tristate::kYes ? "true" : "false";
+}
+
+void PutHintText(Output& out, const char* pattern, const Hint& hint) {
+    char text[kHintTextSize];
+    ExpandHintText(pattern, hint, text, sizeof text);
+    PutText(out, text);
+}
+
+// ", would wake this machine (eth0)" or ", would not wake this machine: why".
+void PutLineWouldWake(Output& out, const Sighting& s) {
+    const WakeDiagnosis& d = s.diagnosis;
+    if (d.wouldWake == Tristate::kYes) PutFormat(out, ", would wake this machine (%s)", s.targetInterface);
+    if (d.wouldWake != Tristate::kNo || d.reason < 0) return;
+    PutText(out, ", would not wake this machine: ");
+    PutHintText(out, HintInfoOf(d.hints.items[d.reason].code).reason, d.hints.items[d.reason]);
+}
+
+void PutLineTarget(Output& out, const Sighting& s) {
+    if (s.targetName[0] != '\0') PutFormat(out, ", known as %s", s.targetName);
+    if (s.targetIp[0] != '\0') PutFormat(out, ", at %s", s.targetIp);
+}
+
+void PutLineHintCodes(Output& out, const Hints& hints) {
+    for (int i = 0; i < hints.count; ++i)
+        PutFormat(out, "%s%s", i == 0 ? ", hints " : " ", HintInfoOf(hints.items[i].code).name);
+}
+
+// "key":"text" or "key":null for an empty text.
+void PutJsonOptionalKey(Output& out, const char* key, const char* value) {
+    if (value == nullptr || value[0] == '\0') {
+        PutFormat(out, ",\"%s\":null", key);
+        return;
+    }
+    PutJsonStringKey(out, key, value);
+}
+
+void PutJsonHints(Output& out, const Hints& hints) {
+    PutText(out, ",\"hints\":[");
+    for (int i = 0; i < hints.count; ++i) {
+        const HintInfo& info = HintInfoOf(hints.items[i].code);
+        PutFormat(out, "%s{\"code\":\"%s\",\"text\":", i == 0 ? "" : ",", info.name);
+        char text[kHintTextSize];
+        ExpandHintText(info.advice, hints.items[i], text, sizeof text);
+        PutJsonString(out, text);
+        PutChar(out, '}');
+    }
+    PutChar(out, ']');
+}
+
+void PutJsonDiagnosis(Output& out, const Sighting& s) {
+    const WakeDiagnosis& d = s.diagnosis;
+    PutJsonOptionalKey(out, "target_interface", s.targetInterface);
+    PutJsonOptionalKey(out, "target_name", s.targetName);
+    PutJsonOptionalKey(out, "target_ip", s.targetIp);
+    PutJsonOptionalKey(out, "delivery", DeliveryName(d.delivery));
+    PutJsonOptionalKey(out, "ip_destination", IpDestinationName(d.ipDestination));
+    if (d.vlan == kNoVlan)
+        PutText(out, ",\"vlan\":null");
+    else
+        PutJsonNumberKey(out, "vlan", d.vlan);
+    PutFormat(out, ",\"would_wake\":%s", TristateJson(d.wouldWake));
+    PutJsonHints(out, d.hints);
+}
+
+// --- a card's readiness (--check) ---
+
+const char* WakeOnLanName(WakeOnLan state) {
+    switch (state) {
+        case WakeOnLan::kEnabled: return "enabled";
+        case WakeOnLan::kDisabled: return "disabled";
+        case WakeOnLan::kUnsupported: return "unsupported";
+        case WakeOnLan::kUnknown: break;
+    }
+    return "unknown";
+}
+
+const char* DeviceWakeupName(DeviceWakeup wakeup) {
+    if (wakeup == DeviceWakeup::kNone) return nullptr;
+    return wakeup == DeviceWakeup::kEnabled ? "enabled" : "disabled";
+}
+
+const char* WakesText(Tristate wakes) {
+    if (wakes == Tristate::kYes) return "wakes this machine on a magic packet";
+    if (wakes == Tristate::kNo) return "would not wake this machine on a magic packet";
+    return "not known whether it would wake this machine";
+}
+
+void PutInterfaceMac(Output& out, const LocalInterface& interface, bool json) {
+    char mac[kMacTextSize] = "-";
+    if (interface.hasMac) FormatMacAddress(interface.mac, kMacAddressLength, mac);
+    if (!json) PutText(out, mac);
+    if (json) PutJsonOptionalKey(out, "mac", interface.hasMac ? mac : nullptr);
+}
+
+bool ModesRead(const CardState& card) { return card.read == CardRead::kRead; }
+
+Tristate SecureOnSet(const CardState& card) {
+    if (!card.secureOnKnown) return Tristate::kUnknown;
+    for (const unsigned char byte : card.secureOn)
+        if (byte != 0) return Tristate::kYes;
+    return Tristate::kNo;
+}
+
+void PutJsonModes(Output& out, const char* key, const CardState& card, std::uint32_t modes) {
+    char letters[sizeof kWakeLetters + 1];
+    FormatWakeModes(modes, letters, sizeof letters);
+    PutJsonOptionalKey(out, key, ModesRead(card) ? letters : nullptr);
+}
+
+void PutLineCard(Output& out, const CardState& card, WakeOnLan state) {
+    PutFormat(out, ": Wake-on-LAN %s", WakeOnLanName(state));
+    if (ModesRead(card)) {
+        char supported[sizeof kWakeLetters + 1];
+        char enabled[sizeof kWakeLetters + 1];
+        FormatWakeModes(card.supported, supported, sizeof supported);
+        FormatWakeModes(card.enabled, enabled, sizeof enabled);
+        PutFormat(out, " (supports %s, enabled %s)", supported, enabled);
+    }
+    if (SecureOnSet(card) == Tristate::kYes) PutText(out, ", SecureOn password set");
+    const char* wakeup = DeviceWakeupName(card.deviceWakeup);
+    PutFormat(out, ", device wakeup %s", wakeup != nullptr ? wakeup : "not present");
+}
+
+void PutLineAdvice(Output& out, const Hints& hints) {
+    for (int i = 0; i < hints.count; ++i) {
+        const HintInfo& info = HintInfoOf(hints.items[i].code);
+        PutFormat(out, "; %s: ", info.name);
+        PutHintText(out, info.advice, hints.items[i]);
+    }
+}
+
 }  // namespace
+
+int FormatReadinessLine(const LocalInterface& interface, const CardReadiness& readiness, char* text, int size) {
+    if (text == nullptr || size <= 0) return -1;
+    Output out{text, size, 0, false};
+    PutLineInterface(out, interface.name);
+    PutChar(out, ' ');
+    PutInterfaceMac(out, interface, false);
+    PutLineCard(out, interface.card, readiness.wakeOnLan);
+    PutFormat(out, ": %s", WakesText(readiness.wakesOnMagicPacket));
+    PutLineAdvice(out, readiness.hints);
+    PutChar(out, '\n');
+    return Finish(out);
+}
+
+int FormatReadinessJson(const LocalInterface& interface, const CardReadiness& readiness, char* text, int size) {
+    if (text == nullptr || size <= 0) return -1;
+    Output out{text, size, 0, false};
+    const CardState& card = interface.card;
+    PutText(out, "{\"interface\":");
+    PutJsonString(out, interface.name);
+    PutInterfaceMac(out, interface, true);
+    PutJsonStringKey(out, "wake_on_lan", WakeOnLanName(readiness.wakeOnLan));
+    PutJsonModes(out, "supported", card, card.supported);
+    PutJsonModes(out, "enabled", card, card.enabled);
+    PutFormat(out, ",\"secureon\":%s", TristateJson(SecureOnSet(card)));
+    PutJsonOptionalKey(out, "device_wakeup", DeviceWakeupName(card.deviceWakeup));
+    PutFormat(out, ",\"wakes_on_magic_packet\":%s", TristateJson(readiness.wakesOnMagicPacket));
+    PutJsonHints(out, readiness.hints);
+    PutText(out, "}\n");
+    return Finish(out);
+}
+
+int FormatDevicelessLine(const char* const* names, int count, char* text, int size) {
+    if (text == nullptr || size <= 0) return -1;
+    Output out{text, size, 0, false};
+    const int shown = count < kDevicelessNamesShown ? count : kDevicelessNamesShown;
+    PutFormat(out, "%d interface%s with no device behind %s (", count, count == 1 ? "" : "s",
+              count == 1 ? "it" : "them");
+    for (int i = 0; i < shown; ++i) {
+        if (i > 0) PutText(out, ", ");
+        PutLineInterface(out, names[i]);
+    }
+    if (shown < count) PutFormat(out, " and %d more", count - shown);
+    PutText(out, "): virtual, no card to wake this machine\n");
+    return Finish(out);
+}
 
 void DescribeMagicPacket(const unsigned char* bytes, int sync, int end, Sighting* sighting) {
     const WakeVerdict verdict = JudgeMagicPacket(bytes, sync, end);
@@ -325,6 +533,9 @@ int FormatSightingLine(const Sighting& s, char* text, int size) {
     PutFormat(out, ", %d/%d copies", s.verdict.repetitions, kMacRepetitions);
     PutLinePassword(out, s.verdict, s.password);
     PutMalformedReasons(out, s.verdict);
+    PutLineWouldWake(out, s);
+    PutLineTarget(out, s);
+    PutLineHintCodes(out, s.diagnosis.hints);
     PutChar(out, '\n');
     return Finish(out);
 }
@@ -351,6 +562,8 @@ int FormatSightingJson(const Sighting& s, char* text, int size) {
     PutJsonPassword(out, s);
     PutFormat(out, ",\"well_formed\":%s", s.verdict.wellFormed ? "true" : "false");
     PutJsonHexKey(out, "payload", s.payload, s.payloadLength);
-    PutFormat(out, ",\"truncated\":%s}\n", s.truncated ? "true" : "false");
+    PutFormat(out, ",\"truncated\":%s", s.truncated ? "true" : "false");
+    PutJsonDiagnosis(out, s);
+    PutText(out, "}\n");
     return Finish(out);
 }

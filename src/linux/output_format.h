@@ -3,6 +3,7 @@
 // tcpdump, and "json" (JSON Lines) for scripts.
 #pragma once
 
+#include "analysis/wake_diagnosis.h"
 #include "analysis/wake_verdict.h"
 #include "linux/mac_filter.h"
 
@@ -11,6 +12,9 @@ constexpr int kEndpointTextSize = 46;
 // Enough for either format of any packet lumora can capture whole: a 65,536-
 // byte payload and a password almost as long, both in hex, and the fixed keys.
 constexpr int kSightingTextSize = 4 * 65536 + 4096;
+
+// A name /etc/ethers gives a MAC, as long as a host name may be.
+constexpr int kTargetNameSize = 256;
 
 enum class SightingKind { kUdp4, kUdp6, kEther };
 
@@ -39,6 +43,12 @@ struct Sighting {
     const unsigned char* payload;   // UDP payload or frame payload, as captured
     int payloadLength;
     bool truncated;  // the capture kept less than the packet held
+    // Who the target is and whether the packet would wake this machine;
+    // empty texts are not known.
+    WakeDiagnosis diagnosis;
+    char targetInterface[kInterfaceNameSize];
+    char targetName[kTargetNameSize];
+    char targetIp[kEndpointTextSize];
 };
 
 // Fills targetMac, targetMacBytes, verdict and password from the packet whose
@@ -55,3 +65,11 @@ bool FormatLocalTime(const CaptureTime& time, const char* format, char* text, in
 // text[size - 1].
 int FormatSightingLine(const Sighting& sighting, char* text, int size);
 int FormatSightingJson(const Sighting& sighting, char* text, int size);
+
+// One interface's Wake-on-LAN readiness (lumora --check) as a line or a json
+// object, ending in '\n', with the same contract as the sighting forms.
+int FormatReadinessLine(const LocalInterface& interface, const CardReadiness& readiness, char* text, int size);
+int FormatReadinessJson(const LocalInterface& interface, const CardReadiness& readiness, char* text, int size);
+
+// The one line that the interfaces with no device behind them share.
+int FormatDevicelessLine(const char* const* names, int count, char* text, int size);

@@ -3,6 +3,7 @@
 #include "linux/diagnostics.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -12,6 +13,7 @@ namespace {
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 volatile sig_atomic_t stopRequested = 0;
+volatile sig_atomic_t timeRanOut = 0;
 pcap_t* volatile capture = nullptr;
 
 // pcap_breakloop() may be called from a signal handler: it wakes libpcap's
@@ -20,6 +22,11 @@ void OnStopSignal(int) {
     stopRequested = 1;
     pcap_t* handle = capture;
     if (handle != nullptr) pcap_breakloop(handle);
+}
+
+void OnAlarm(int signalNumber) {
+    timeRanOut = 1;
+    OnStopSignal(signalNumber);
 }
 
 bool Install(int signalNumber, void (*handler)(int)) {
@@ -45,3 +52,11 @@ bool CatchStopSignals() {
 void StopCaptureOnSignal(pcap_t* handle) { capture = handle; }
 
 bool StopRequested() { return stopRequested != 0; }
+
+bool StopAfter(long seconds) {
+    if (!Install(SIGALRM, OnAlarm)) return false;
+    alarm(static_cast<unsigned>(seconds));
+    return true;
+}
+
+bool TimeRanOut() { return timeRanOut != 0; }

@@ -1,5 +1,6 @@
-// Ctrl-C, SIGTERM and SIGHUP end the capture cleanly instead of killing it;
-// a reader that went away shows as a failed write, not as SIGPIPE.
+// Ctrl-C, SIGTERM and SIGHUP end the capture cleanly instead of killing it,
+// and so does --timeout's alarm; a reader that went away shows as a failed
+// write, not as SIGPIPE.
 #pragma once
 
 #include <pcap/pcap.h>
@@ -12,3 +13,9 @@ bool CatchStopSignals();
 void StopCaptureOnSignal(pcap_t* handle);
 
 bool StopRequested();
+
+// Ends the capture after `seconds`, as a stop signal would, and marks the
+// time as run out. False (after printing why) when the timer cannot be set.
+bool StopAfter(long seconds);
+
+bool TimeRanOut();

@@ -403,7 +403,7 @@ run_formats() {
   send_udp4 9 "${well}a1a2a3a4a5" $mac 16 A1A2A3A4A5 0
   send udp6 $rx_ip6 9 "$well" && expect_udp udp6 $rx_ip6 9 "$well" $mac 16 - 1
   finish_lumora
-  python3 "$here/check_json_lines.py" "$work/out" "$work/expected.tsv" || fail "the json lines differ from what was sent"
+  /usr/bin/python3 "$here/check_json_lines.py" record "$work/out" "$work/expected.tsv" || fail "the json lines differ from what was sent"
   echo "PASS: 7 json lines read back by Python's json module, field by field, on interface $rx_if"
   grep -q '^lumora: 00:1A:2B:3C:4D:5E: 6 magic packets, 3 well formed, first ' "$work/err" ||
     fail "no summary after -c: $(cat "$work/err")"

@@ -11,6 +11,7 @@
 #include <pcap/dlt.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -30,6 +31,7 @@ constexpr long long k20260701At100000Utc = 1782900000;
 constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
 constexpr int kIpv4 = 0x0800, kIpv6 = 0x86DD;
 const Bytes kGarbage = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+const std::string kMalformedAdvice = HintInfoOf(HintCode::kMalformed).advice;
 
 void SetTimeZone(const char* zone) {
     setenv("TZ", zone, 1);
@@ -38,8 +40,10 @@ void SetTimeZone(const char* zone) {
 
 Bytes Udp4(const Bytes& payload) { return EthernetFrame(packet::Datagram(payload), kIpv4); }
 
-// What lumora makes of `frame`, an Ethernet frame the caller keeps alive.
-Sighting Sight(const Bytes& frame, CaptureTime time = {k20260307At200503Utc, 0}, const char* interfaceName = "eth0") {
+// What lumora makes of `frame`, an Ethernet frame the caller keeps alive,
+// judged as a capture file's (no machine) or as on `machine`'s interface 2.
+Sighting Sight(const Bytes& frame, CaptureTime time = {k20260307At200503Utc, 0}, const char* interfaceName = "eth0",
+               const LocalInterfaces* machine = nullptr) {
     FrameMagic magic{};
     Sighting s{};
     if (!FindFrameMagic({frame.data(), static_cast<int>(frame.size()), DLT_EN10MB, std::tm{}}, &magic)) {
@@ -49,6 +53,11 @@ Sighting Sight(const Bytes& frame, CaptureTime time = {k20260307At200503Utc, 0},
     DescribeFrameMagic(magic, &s);
     s.time = time;
     s.interfaceName = interfaceName;
+    PacketFacts facts = PacketFactsOf(magic, s, "00:1A:2B:3C:4D:5E");
+    facts.receivingIndex = machine != nullptr ? 2 : 0;
+    s.diagnosis = DiagnoseMagicPacket(facts, MachineView{machine, nullptr});
+    if (s.diagnosis.targetInterface >= 0)
+        std::snprintf(s.targetInterface, sizeof s.targetInterface, "%s", machine->items[s.diagnosis.targetInterface].name);
     return s;
 }
 
@@ -95,26 +104,34 @@ const ExactCase kExact[] = {
      "\"source\":\"192.168.1.20\",\"destination\":\"192.168.1.255\",\"source_port\":50000,\"destination_port\":9,"
      "\"udp_length\":114,\"udp_checksum\":43981,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":16,"
      "\"password\":\"A1A2A3A4\",\"well_formed\":true,\"payload\":\"" + HexCopies(16) + "A1A2A3A4\","
-     "\"truncated\":false}\n"},
-    // Summer time; ether has no ports, and null UDP fields.
+     "\"truncated\":false,\"target_interface\":null,\"target_name\":null,\"target_ip\":null,"
+     "\"delivery\":\"broadcast\",\"ip_destination\":null,\"vlan\":null,\"would_wake\":null,\"hints\":[]}\n"},
+    // Summer time; ether has no ports: null UDP fields.
     {kCentralEurope, EthernetFrame(MagicCopies(15, kGarbage)), {k20260701At100000Utc, 999999}, false,
      "12:00:00.999999 eth0 ether 02:4C:55:0A:B0:01 > FF:FF:FF:FF:FF:FF: target 00:1A:2B:3C:4D:5E, 15/16 copies, "
-     "malformed: copy 16 differs\n",
+     "malformed: copy 16 differs, hints malformed\n",
      "{\"time\":\"2026-07-01T12:00:00.999999+02:00\",\"interface\":\"eth0\",\"kind\":\"ether\","
-     "\"source\":\"02:4C:55:0A:B0:01\",\"destination\":\"FF:FF:FF:FF:FF:FF\",\"udp_length\":null,"
+     "\"source\":\"02:4C:55:0A:B0:01\",\"destination\":\"FF:FF:FF:FF:FF:FF\",\"source_port\":null,"
+     "\"destination_port\":null,\"udp_length\":null,"
      "\"udp_checksum\":null,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":15,\"password\":null,"
-     "\"well_formed\":false,\"payload\":\"" + HexCopies(15) + "112233445566\",\"truncated\":false}\n"},
+     "\"well_formed\":false,\"payload\":\"" + HexCopies(15) + "112233445566\",\"truncated\":false,"
+     "\"target_interface\":null,\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
+     "\"ip_destination\":null,\"vlan\":null,\"would_wake\":null,\"hints\":[{\"code\":\"malformed\","
+     "\"text\":\"" + kMalformedAdvice + "\"}]}\n"},
     // West of Greenwich, a half-hour offset, and a capture cut inside copy 3
     // of a datagram whose UDP header (at 40) says 110 bytes.
     {"<-0330>3:30",
      EthernetFrame(packet::WithByte(packet::Ipv6Datagram(MagicCopies(2, {0x00, 0x1A, 0x2B})), 40 + 5, 110), kIpv6),
      {k20260307At200503Utc, 500000}, true,
      "16:35:03.500000 eth0 udp6 2001:db8::5.50000 > ff02::1.9: target 00:1A:2B:3C:4D:5E, 2/16 copies, "
-     "malformed: data ends in copy 3\n",
+     "malformed: data ends in copy 3, hints malformed\n",
      "{\"time\":\"2026-03-07T16:35:03.500000-03:30\",\"interface\":\"eth0\",\"kind\":\"udp6\","
      "\"source\":\"2001:db8::5\",\"destination\":\"ff02::1\",\"source_port\":50000,\"destination_port\":9,"
      "\"udp_length\":110,\"udp_checksum\":43981,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":2,"
-     "\"password\":null,\"well_formed\":false,\"payload\":\"" + HexCopies(2) + "001A2B\",\"truncated\":true}\n"},
+     "\"password\":null,\"well_formed\":false,\"payload\":\"" + HexCopies(2) + "001A2B\",\"truncated\":true,"
+     "\"target_interface\":null,\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
+     "\"ip_destination\":\"multicast\",\"vlan\":null,\"would_wake\":null,\"hints\":[{\"code\":\"malformed\","
+     "\"text\":\"" + kMalformedAdvice + "\"}]}\n"},
 };
 
 TEST_F(OutputForms, EachFormByteForByte) {
@@ -130,17 +147,44 @@ TEST_F(OutputForms, EachFormByteForByte) {
 // What the line says after the copies: the password, and why it is malformed.
 TEST_F(OutputForms, LineTailsPasswordAndReasons) {
     const std::pair<Bytes, std::string> cases[] = {
-        {MagicCopies(16, Counting(5)), "16/16 copies, password 00:01:02:03:04, malformed: 5-byte password\n"},
+        {MagicCopies(16, Counting(5)), "16/16 copies, password 00:01:02:03:04, malformed: 5-byte password, hints malformed\n"},
         {MagicCopies(15, packet::Concat(kGarbage, Counting(7))),
-         "15/16 copies, password 00:01:02:03:04:05:06, malformed: copy 16 differs; 7-byte password\n"},
+         "15/16 copies, password 00:01:02:03:04:05:06, malformed: copy 16 differs; 7-byte password, hints malformed\n"},
         {MagicCopies(16, Counting(20)),
-         "16/16 copies, password 00:01:02:03:04:05:06:07:08:09:0A:0B:0C:0D:0E:0F..., malformed: 20-byte password\n"},
-        {MagicCopies(0, {0x00, 0x1A}), "target 00:1A:--:--:--:--, 0/16 copies, malformed: data ends in copy 1\n"},
+         "16/16 copies, password 00:01:02:03:04:05:06:07:08:09:0A:0B:0C:0D:0E:0F..., malformed: 20-byte password, hints malformed\n"},
+        {MagicCopies(0, {0x00, 0x1A}), "target 00:1A:--:--:--:--, 0/16 copies, malformed: data ends in copy 1, hints malformed\n"},
     };
     for (const auto& [payload, tail] : cases) {
         const std::string line = Text(FormatSightingLine, Sight(Udp4(payload)));
         EXPECT_EQ(line.substr(line.size() - std::min(line.size(), tail.size())), tail);
     }
+}
+
+// On a machine whose eth0 is the target: would it wake, and why not.
+TEST_F(OutputForms, WouldWakeInBothForms) {
+    LocalInterfaces machine{};
+    machine.count = 1;
+    LocalInterface& eth0 = machine.items[0];
+    std::snprintf(eth0.name, sizeof eth0.name, "eth0");
+    eth0.index = 2;
+    std::memcpy(eth0.mac, packet::kTestMac, sizeof eth0.mac);
+    eth0.hasMac = eth0.hasDevice = true;
+    eth0.card = CardState{CardRead::kRead, kWakeMagic, kWakeMagic, false, {}, DeviceWakeup::kEnabled};
+    const Bytes frame = Udp4(MagicCopies(16));
+    Sighting s = Sight(frame, {k20260307At200503Utc, 0}, "eth0", &machine);
+    EXPECT_NE(Text(FormatSightingLine, s).find(", 16/16 copies, would wake this machine (eth0)\n"), std::string::npos);
+    EXPECT_NE(Text(FormatSightingJson, s).find("\"target_interface\":\"eth0\",\"target_name\":null,\"target_ip\":null,"
+                                               "\"delivery\":\"broadcast\",\"ip_destination\":null,\"vlan\":null,"
+                                               "\"would_wake\":true,\"hints\":[]}\n"),
+              std::string::npos);
+    eth0.card.enabled = 0;
+    s = Sight(frame, {k20260307At200503Utc, 0}, "eth0", &machine);
+    EXPECT_NE(Text(FormatSightingLine, s)
+                  .find(", 16/16 copies, would not wake this machine: Wake-on-LAN is off on eth0, hints wol-disabled\n"),
+              std::string::npos);
+    EXPECT_NE(Text(FormatSightingJson, s)
+                  .find("\"would_wake\":false,\"hints\":[{\"code\":\"wol-disabled\",\"text\":\"Run 'ethtool -s eth0 wol g' "),
+              std::string::npos);
 }
 
 // JSON escapes what JSON needs and keeps it valid UTF-8; the line escapes

@@ -1,0 +1,96 @@
+#include "analysis/hints.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr char kPlaceholder = '%';
+constexpr char kFirstSubject = '1';
+constexpr char kSecondSubject = '2';
+
+void CopySubject(char* to, const char* from) {
+    std::strncpy(to, from != nullptr ? from : "", kHintSubjectSize - 1);
+    to[kHintSubjectSize - 1] = '\0';
+}
+
+// The subject a placeholder names, or nullptr when `at` is no placeholder.
+const char* SubjectAt(const char* at, const Hint& hint) {
+    if (at[0] != kPlaceholder) return nullptr;
+    if (at[1] == kFirstSubject) return hint.first;
+    if (at[1] == kSecondSubject) return hint.second;
+    return nullptr;
+}
+
+}  // namespace
+
+const HintInfo kHints[kHintCount] = {
+    {HintCode::kMalformed, "malformed", "the packet is malformed",
+     "A card wakes only on six 0xFF bytes followed by sixteen copies of its MAC, with no password or one of 4 or "
+     "6 bytes: fix the sending tool or use another.", "", ""},
+    {HintCode::kWolUnsupported, "wol-unsupported", "%1 has no Wake-on-LAN",
+     "%1 has no Wake-on-LAN (virtual interfaces and most Wi-Fi cards have none): send the packet to the MAC of "
+     "a wired card that supports it.", "IFACE", ""},
+    {HintCode::kWolDisabled, "wol-disabled", "Wake-on-LAN is off on %1",
+     "Run 'ethtool -s %1 wol g' as root to arm the card, and make it last, since drivers often reset it at "
+     "boot: WakeOnLan=magic in a systemd .link file, or NetworkManager's wake-on-lan setting.", "IFACE", ""},
+    {HintCode::kWolUnknown, "wol-unknown", nullptr,
+     "Run lumora as root (or with CAP_NET_ADMIN) to read the Wake-on-LAN state of %1, or look at it with "
+     "'ethtool %1'.", "IFACE", ""},
+    {HintCode::kDeviceWakeupDisabled, "device-wakeup-disabled", "the device behind %1 may not wake the system",
+     "Run 'echo enabled > /sys/class/net/%1/device/power/wakeup' as root to let the card wake the system.", "IFACE", ""},
+    {HintCode::kPasswordMismatch, "password-mismatch", "%1 expects a SecureOn password this packet does not carry",
+     "%1 wakes only on magic packets that carry its SecureOn password: send that password with the packet, or "
+     "run 'ethtool -s %1 wol g' to wake on any magic packet.", "IFACE", ""},
+    {HintCode::kWrongInterface, "wrong-interface", "it is on %2, not on %1",
+     "The packet is on %2, but the target is on %1: send it on %1's network (the broadcast address of its "
+     "subnet, or the sending tool's interface option).", "IFACE", "OTHER-IFACE"},
+    {HintCode::kOtherMac, "other-mac", "the frame was addressed to another MAC",
+     "The frame was addressed to another machine's MAC, so the target's card never sees it: send the magic "
+     "packet to a broadcast address.", "", ""},
+    {HintCode::kMulticast, "multicast", nullptr,
+     "Sent to a multicast group: a sleeping card wakes on it only if it keeps that group in its filter; send to "
+     "the subnet's broadcast address to be sure.", "", ""},
+    {HintCode::kVlanTagged, "vlan-tagged", nullptr,
+     "The frame carries VLAN tag %1: a card on an untagged access port never receives tagged frames; send the "
+     "packet untagged, from inside the target's VLAN.", "VLAN", ""},
+    {HintCode::kNotThisSubnet, "not-this-subnet", nullptr,
+     "%1 is in no subnet of %2: a packet sent to another network's broadcast address is dropped by routers by "
+     "default; send to the broadcast address of the target's own subnet.", "ADDRESS", "IFACE"},
+    {HintCode::kUnicastIp, "unicast-ip", nullptr,
+     "Sent to the unicast address %1: it reaches a sleeping machine only while the sender's or router's ARP or "
+     "neighbour cache still holds it, then silently stops; send to the subnet's broadcast address.", "ADDRESS", ""},
+    {HintCode::kNotThisMachine, "not-this-machine", nullptr,
+     "The target %1 is no interface of this machine: if this is the machine to wake, send to the MAC of its "
+     "wired card ('ip link' shows it).", "MAC", ""},
+};
+
+void AddHint(Hints* hints, HintCode code, const char* first, const char* second) {
+    if (HasHint(*hints, code) || hints->count == kMaxHints) return;
+    Hint& hint = hints->items[hints->count++];
+    hint.code = code;
+    CopySubject(hint.first, first);
+    CopySubject(hint.second, second);
+}
+
+bool HasHint(const Hints& hints, HintCode code) {
+    for (int i = 0; i < hints.count; ++i)
+        if (hints.items[i].code == code) return true;
+    return false;
+}
+
+int ExpandHintText(const char* pattern, const Hint& hint, char* text, int size) {
+    if (text == nullptr || size <= 0) return 0;
+    int length = 0;
+    for (const char* at = pattern != nullptr ? pattern : ""; *at != '\0';) {
+        const char* subject = SubjectAt(at, hint);
+        const char* piece = subject != nullptr ? subject : at;
+        const int pieceLength = subject != nullptr ? static_cast<int>(std::strlen(subject)) : 1;
+        at += subject != nullptr ? 2 : 1;
+        const int room = size - 1 - length;
+        const int copied = pieceLength < room ? pieceLength : room;
+        std::memcpy(text + length, piece, static_cast<std::size_t>(copied));
+        length += copied;
+    }
+    text[length] = '\0';
+    return length;
+}

@@ -1,0 +1,24 @@
+// Puts the machine's facts beside each magic packet lumora reports: who the
+// target is (this machine's interface, its /etc/ethers name, its address in
+// the neighbour table) and whether the packet would wake this machine.
+#pragma once
+
+#include "analysis/machine_facts.h"
+#include "linux/frame_report.h"
+#include "linux/output_format.h"
+
+struct MachineState {
+    bool live;                 // a capture file may come from any machine: no facts of this one
+    LocalInterfaces atStart;   // with the card states read at start-up
+    LocalInterfaces current;   // re-read at most once per batch of frames
+    bool stale;                // `current` is to be re-read before its next use
+    int watchedIndex;          // -i's interface index; 0 with every interface or a file
+};
+
+// Reads the interfaces and their cards (needs CAP_NET_ADMIN for the cards),
+// for a live capture on `device` (nullptr: every interface).
+void StartMachineState(const char* device, bool live, MachineState* machine);
+
+// Fills the sighting's diagnosis and target fields for the magic packet
+// `magic`, whose other fields DescribeFrameMagic has filled.
+void DiagnoseSighting(const FrameMagic& magic, MachineState* machine, Sighting* sighting);

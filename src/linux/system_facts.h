@@ -1,0 +1,32 @@
+// The facts lumora reads from the running kernel for the diagnosis: the
+// interfaces and their IPv4 subnets (getifaddrs), each card's Wake-on-LAN
+// state (the SIOCETHTOOL ioctl) and device wakeup flag (sysfs), the
+// neighbour table (rtnetlink) and /etc/ethers. Only the card state needs a
+// privilege (CAP_NET_ADMIN); the rest works after lumora has given its up.
+#pragma once
+
+#include "analysis/machine_facts.h"
+
+// Every interface of this network namespace, card states left unread
+// (read == kUnknown). False, after one line on standard error, when the list
+// cannot be had; interfaces past kMaxLocalInterfaces are left out.
+bool ReadLocalInterfaces(LocalInterfaces* interfaces);
+
+// The card's Wake-on-LAN modes and SecureOn password, and the device's
+// wakeup flag, of interface `name`. Without CAP_NET_ADMIN read is kUnknown;
+// the wakeup flag is read either way.
+void ReadCardState(const char* name, CardState* card);
+
+// Copies the card states of `from` into the interfaces of `to` with the same
+// index and name, so a list re-read after start-up keeps what was read then.
+void CarryCardStates(const LocalInterfaces& from, LocalInterfaces* to);
+
+// The neighbour entries (IPv4 and IPv6) that hold `mac`, and the one for
+// `destination` (family 4 or 6, its address bytes; family 0: none), at most
+// kMaxNeighbourMatches. False when the table cannot be read.
+bool ReadNeighbourMatches(const unsigned char* mac, int family, const unsigned char* destination,
+                          NeighbourMatches* matches);
+
+// The host name /etc/ethers (or another source nsswitch.conf names) gives
+// `mac`, into name[0, size), terminated. False when it names none.
+bool LookUpEthersName(const unsigned char* mac, char* name, int size);
