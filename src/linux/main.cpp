@@ -29,6 +29,7 @@ constexpr int kExitUsage = 2;
 constexpr int kExitTimedOut = 3;
 constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
 constexpr int kSummaryLineSize = 512;
+constexpr int kHintLineSize = 1024;  // the longest advice, its subjects named
 constexpr int kOtherTargetsSize = 64;
 
 // One per run: nothing is allocated per packet.
@@ -231,7 +232,7 @@ int ListHints() {
         Hint hint{info.code, {}, {}};
         std::snprintf(hint.first, sizeof hint.first, "%s", info.first);
         std::snprintf(hint.second, sizeof hint.second, "%s", info.second);
-        char advice[kSummaryLineSize * 2];
+        char advice[kHintLineSize];
         ExpandHintText(info.advice, hint, advice, sizeof advice);
         std::printf("%s\t%s\n", info.name, advice);
     }

@@ -30,6 +30,15 @@ TargetTally* TallyFor(SightingSummary* summary, const Sighting& s) {
     return tally;
 }
 
+// The first sighting that tells who the target is names it.
+void LabelTarget(TargetTally* tally, const Sighting& s) {
+    if (tally->label[0] != '\0') return;
+    if (s.targetInterface[0] != '\0')
+        std::snprintf(tally->label, sizeof tally->label, "this machine's %s", s.targetInterface);
+    else
+        std::snprintf(tally->label, sizeof tally->label, "%s", s.targetName[0] != '\0' ? s.targetName : s.targetIp);
+}
+
 void CountSource(TargetTally* tally, const char* source) {
     for (int i = 0; i < tally->sourceCount; ++i)
         if (std::strncmp(tally->sources[i], source, kEndpointTextSize) == 0) return;
@@ -79,10 +88,11 @@ int FormatTargetLine(const TargetTally& tally, char* text, int size) {
         !FormatLocalTime(tally.last, kSummaryTimeFormat, last, sizeof last) ||
         FormatSources(tally, sources, sizeof sources) < 0)
         return Finish(-1, text, size);
+    const bool labelled = tally.label[0] != '\0';
     const int count = std::snprintf(text, static_cast<std::size_t>(size),
-                                    "%s: %ld magic packet%s, %ld well formed, first %s, last %s, %s", mac,
-                                    tally.packets, tally.packets == 1 ? "" : "s", tally.wellFormed, first, last,
-                                    sources);
+                                    "%s%s%s%s: %ld magic packet%s, %ld well formed, first %s, last %s, %s", mac,
+                                    labelled ? " (" : "", tally.label, labelled ? ")" : "", tally.packets,
+                                    tally.packets == 1 ? "" : "s", tally.wellFormed, first, last, sources);
     return Finish(count, text, size);
 }
 
@@ -98,6 +108,7 @@ void CountSighting(SightingSummary* summary, const Sighting& s) {
     if (s.verdict.wellFormed) ++tally->wellFormed;
     tally->last = s.time;
     CountSource(tally, s.source);
+    LabelTarget(tally, s);
 }
 
 void CountOtherTarget(SightingSummary* summary) { ++summary->otherTargets; }

@@ -14,6 +14,9 @@ constexpr int kSummarySourcesKept = 16;
 // Sources named on a line; the rest are "and N more".
 constexpr int kSummarySourcesShown = 3;
 
+// "this machine's eth0", a name from /etc/ethers, or an address.
+constexpr int kTargetLabelSize = 64;
+
 struct TargetTally {
     unsigned char mac[kMacAddressLength];
     int macBytes;  // fewer than six when the packet ended inside the MAC
@@ -24,6 +27,7 @@ struct TargetTally {
     char sources[kSummarySourcesKept][kEndpointTextSize];  // first-seen order
     int sourceCount;
     bool moreSources;
+    char label[kTargetLabelSize];  // who the target is, "" when not known
 };
 
 // Zero-initialise before use: SightingSummary summary{};

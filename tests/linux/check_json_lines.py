@@ -9,7 +9,11 @@ MAC, repetitions, password (- for none), well formed (1/0), payload (hex),
 truncated (1/0), seconds and microseconds of the capture time. A field of "*"
 is not compared.
 
-usage: check_json_lines.py record|check LINES.jsonl [EXPECTED.tsv]
+With --diagnosis instead, prints each valid record's diagnosis on a line of
+its own for the test to compare: delivery, ip_destination, vlan, would_wake,
+target_interface, target_name, target_ip and the hint codes (- for null).
+
+usage: check_json_lines.py record|check LINES.jsonl [EXPECTED.tsv | --diagnosis]
 """
 import calendar
 import datetime
@@ -63,12 +67,19 @@ def check_row(got, row):
     return None
 
 
+def diagnosis(got):
+    keys = ["delivery", "ip_destination", "vlan", "would_wake", "target_interface", "target_name", "target_ip"]
+    words = ["-" if got[k] is None else json.dumps(got[k]).strip('"') for k in keys]
+    return " ".join(words + [",".join(h["code"] for h in got["hints"]) or "-"])
+
+
 def main():
     check, keys = validator(sys.argv[1])
     with open(sys.argv[2], "rb") as f:
         lines = f.read().decode("utf-8").split("\n")  # strict: the output must be valid UTF-8
     rows = None
-    if len(sys.argv) > 3:
+    show = sys.argv[3:] == ["--diagnosis"]
+    if len(sys.argv) > 3 and not show:
         with open(sys.argv[3], encoding="ascii") as f:
             rows = f.read().split("\n")
     if lines[-1] != "" or len(lines) < 2 or (rows is not None and len(lines) != len(rows)):
@@ -84,7 +95,10 @@ def main():
         if problem:
             print(f"line {number}: {problem}\n{line}")
             return 1
-    print(f"{len(lines) - 1} json lines read back and valid")
+        if show:
+            print(diagnosis(got))
+    if not show:
+        print(f"{len(lines) - 1} json lines read back and valid")
     return 0
 
 
