@@ -41,7 +41,10 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "report the Wake-on-LAN magic packets this
 set(CPACK_PACKAGE_DESCRIPTION "lumora watches an interface, or reads a capture file, and prints every
 Wake-on-LAN magic packet: UDP over IPv4 and IPv6 on any port and Ethernet
 frames of EtherType 0x0842, as a full report, one line each or JSON Lines,
-with a summary per target MAC address. A systemd unit, lumora@IFACE,
+with a summary per target MAC address. For each it says whether it would
+wake this machine, and if not, why, from the cards' Wake-on-LAN state, the
+neighbour table and how the frame was addressed; lumora --check says
+whether this machine can be woken at all. A systemd unit, lumora@IFACE,
 logs them to the journal.")
 # The package's paths must be the ones the unit was configured with.
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
@@ -58,5 +61,6 @@ set(CPACK_STRIP_FILES ON)
 configure_file(${CMAKE_SOURCE_DIR}/dist/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
 lumora_gzip(${CMAKE_BINARY_DIR}/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
 install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+  ${CMAKE_SOURCE_DIR}/docs/lumora-record.schema.json ${CMAKE_SOURCE_DIR}/docs/lumora-check.schema.json
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lumora)
 include(CPack)

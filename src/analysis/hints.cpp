@@ -52,10 +52,10 @@ const HintInfo kHints[kHintCount] = {
      "the subnet's broadcast address to be sure.", "", ""},
     {HintCode::kVlanTagged, "vlan-tagged", nullptr,
      "The frame carries VLAN tag %1: a card on an untagged access port never receives tagged frames; send the "
-     "packet untagged, from inside the target's VLAN.", "VLAN", ""},
+     "packet untagged, from inside the target's VLAN.", "ID", ""},
     {HintCode::kNotThisSubnet, "not-this-subnet", nullptr,
-     "%1 is in no subnet of %2: a packet sent to another network's broadcast address is dropped by routers by "
-     "default; send to the broadcast address of the target's own subnet.", "ADDRESS", "IFACE"},
+     "%1 is in no subnet of %2: the sender meant another network, and routers drop broadcasts sent to another "
+     "network by default; send to the broadcast address of the target's own subnet.", "ADDRESS", "IFACE"},
     {HintCode::kUnicastIp, "unicast-ip", nullptr,
      "Sent to the unicast address %1: it reaches a sleeping machine only while the sender's or router's ARP or "
      "neighbour cache still holds it, then silently stops; send to the subnet's broadcast address.", "ADDRESS", ""},

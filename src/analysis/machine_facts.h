@@ -13,6 +13,7 @@ inline constexpr int kIpv6AddressLength = 16;
 inline constexpr int kMaxLocalInterfaces = 64;
 inline constexpr int kMaxSubnetsPerInterface = 8;
 inline constexpr int kMaxNeighbourMatches = 8;
+inline constexpr int kMaxNeighbours = 4096;  // a large LAN's; the rest are left out
 inline constexpr int kSecureOnLength = 6;
 
 // ethtool's Wake-on-LAN modes, bit for bit as the kernel reports them, and
@@ -98,5 +99,10 @@ struct NeighbourEntry {
 // MAC, and the one for the packet's destination address.
 struct NeighbourMatches {
     NeighbourEntry items[kMaxNeighbourMatches];
+    int count;
+};
+
+struct NeighbourTable {
+    NeighbourEntry items[kMaxNeighbours];
     int count;
 };

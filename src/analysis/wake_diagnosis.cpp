@@ -13,6 +13,7 @@ constexpr std::uint32_t kIpv4MulticastPrefix = 0xE0000000;
 constexpr int kBitsPerByte = 8;
 constexpr int kIpv4Length = 4;
 constexpr int kVlanTextSize = 8;
+constexpr int kIpv6Length = 16;
 
 bool SameMac(const unsigned char* a, const unsigned char* b) {
     return a != nullptr && b != nullptr && std::memcmp(a, b, kHardwareAddressLength) == 0;
@@ -192,7 +193,20 @@ Tristate WouldWake(const WakeDiagnosis& d) {
     return Tristate::kYes;
 }
 
+bool IsMatch(const NeighbourEntry& entry, const unsigned char* mac, int family, const unsigned char* destination) {
+    if (entry.hasMac && SameMac(entry.mac, mac)) return true;
+    if (destination == nullptr || entry.family != family) return false;
+    return std::memcmp(entry.address, destination, family == kIpv4 ? kIpv4Length : kIpv6Length) == 0;
+}
+
 }  // namespace
+
+void MatchNeighbours(const NeighbourTable& table, const unsigned char* mac, int family,
+                     const unsigned char* destination, NeighbourMatches* matches) {
+    matches->count = 0;
+    for (int i = 0; i < table.count && matches->count < kMaxNeighbourMatches; ++i)
+        if (IsMatch(table.items[i], mac, family, destination)) matches->items[matches->count++] = table.items[i];
+}
 
 WakeDiagnosis DiagnoseMagicPacket(const PacketFacts& packet, const MachineView& machine) {
     WakeDiagnosis d{};

@@ -78,6 +78,11 @@ struct WakeDiagnosis {
 
 WakeDiagnosis DiagnoseMagicPacket(const PacketFacts& packet, const MachineView& machine);
 
+// The entries of `table` that hold `mac`, and the one for `destination`
+// (family kIpv4 or kIpv6; 0: none), each once, at most kMaxNeighbourMatches.
+void MatchNeighbours(const NeighbourTable& table, const unsigned char* mac, int family,
+                     const unsigned char* destination, NeighbourMatches* matches);
+
 enum class WakeOnLan : std::uint8_t { kUnknown, kUnsupported, kDisabled, kEnabled };
 
 struct CardReadiness {

@@ -36,7 +36,7 @@ constexpr int kOtherTargetsSize = 64;
 char reportBuffer[kReportBufferSize];
 char sightingText[kSightingTextSize];
 SightingSummary summary{};
-MachineState machine{};
+MachineState machine{};  // large: not on the stack
 
 struct Session {
     const Options* options = nullptr;
@@ -127,7 +127,6 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
 // capture failed.
 void Capture(Session* session, const char* source) {
     while (!StopRequested() && !session->failed) {
-        machine.stale = true;  // the facts are read again for the next magic packet
         const int status = pcap_dispatch(session->handle, kEveryFrame, OnFrame,
                                          reinterpret_cast<unsigned char*>(session));
         if (status == PCAP_ERROR_BREAK) return;

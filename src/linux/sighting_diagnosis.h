@@ -7,12 +7,19 @@
 #include "linux/frame_report.h"
 #include "linux/output_format.h"
 
+#include <cstdint>
+
+// Large: one per run, not on the stack.
 struct MachineState {
-    bool live;                 // a capture file may come from any machine: no facts of this one
-    LocalInterfaces atStart;   // with the card states read at start-up
-    LocalInterfaces current;   // re-read at most once per batch of frames
-    bool stale;                // `current` is to be re-read before its next use
-    int watchedIndex;          // -i's interface index; 0 with every interface or a file
+    bool live;                // a capture file may come from any machine: no facts of this one
+    LocalInterfaces atStart;  // with the card states read at start-up
+    LocalInterfaces current;  // the interfaces and neighbours as last read
+    NeighbourTable neighbours;
+    std::int64_t readAtMs;    // when `current` and `neighbours` were read; -1: never
+    int watchedIndex;         // -i's interface index; 0 with every interface or a file
+    unsigned char ethersMac[kHardwareAddressLength];  // the last /etc/ethers lookup
+    char ethersName[kTargetNameSize];
+    std::int64_t ethersAtMs;  // when it was made; -1: never
 };
 
 // Reads the interfaces and their cards (needs CAP_NET_ADMIN for the cards),

@@ -235,13 +235,6 @@ const LocalInterface* FindSame(const LocalInterfaces& interfaces, const LocalInt
     return nullptr;
 }
 
-// What one packet's neighbour entries are looked up by.
-struct Sought {
-    const unsigned char* mac;
-    int family;  // 4, 6, or 0: no destination
-    const unsigned char* destination;
-};
-
 enum class DumpStep { kMore, kDone, kFailed };
 
 struct NeighbourRequest {
@@ -372,19 +365,11 @@ bool ParseNeighbour(const nlmsghdr* header, NeighbourEntry* entry) {
     return hasAddress;
 }
 
-bool IsSought(const NeighbourEntry& entry, const Sought& sought) {
-    const bool sameMac = entry.hasMac && sought.mac != nullptr &&
-                         std::memcmp(entry.mac, sought.mac, kHardwareAddressLength) == 0;
-    if (sameMac) return true;
-    if (entry.family != sought.family || sought.destination == nullptr) return false;
-    return std::memcmp(entry.address, sought.destination, static_cast<std::size_t>(AddressLength(entry.family))) == 0;
-}
-
-// An entry that holds the MAC and is the destination's too is kept once.
-void ConsiderNeighbour(const nlmsghdr* header, const Sought& sought, NeighbourMatches* matches) {
+// Entries past the table's room are left out.
+void ConsiderNeighbour(const nlmsghdr* header, NeighbourTable* table) {
     NeighbourEntry entry;
-    if (!ParseNeighbour(header, &entry) || !IsSought(entry, sought)) return;
-    if (matches->count < kMaxNeighbourMatches) matches->items[matches->count++] = entry;
+    if (!ParseNeighbour(header, &entry) || table->count == kMaxNeighbours) return;
+    table->items[table->count++] = entry;
 }
 
 // NLMSG_DONE carries the dump's own result.
@@ -402,24 +387,23 @@ bool MessageFits(const nlmsghdr* header, int length) {
 
 // A dump interrupted by a change of the table (NLM_F_DUMP_INTR) still holds
 // entries that were true while it ran; they are kept.
-DumpStep ReadMessages(const unsigned char* buffer, int length, std::uint32_t port, const Sought& sought,
-                      NeighbourMatches* matches) {
+DumpStep ReadMessages(const unsigned char* buffer, int length, std::uint32_t port, NeighbourTable* table) {
     for (const nlmsghdr* header = reinterpret_cast<const nlmsghdr*>(buffer); MessageFits(header, length);
          header = NLMSG_NEXT(header, length)) {
         if (header->nlmsg_seq != kDumpSequence || header->nlmsg_pid != port) continue;
         if (header->nlmsg_type == NLMSG_DONE) return DoneStep(header);
         if (header->nlmsg_type == NLMSG_ERROR) return DumpStep::kFailed;
-        if (header->nlmsg_type == RTM_NEWNEIGH) ConsiderNeighbour(header, sought, matches);
+        if (header->nlmsg_type == RTM_NEWNEIGH) ConsiderNeighbour(header, table);
     }
     return DumpStep::kMore;
 }
 
-bool ReadNeighbourDump(int route, std::uint32_t port, const Sought& sought, NeighbourMatches* matches) {
+bool ReadNeighbourDump(int route, std::uint32_t port, NeighbourTable* table) {
     alignas(nlmsghdr) unsigned char buffer[kReceiveBufferBytes];
     for (;;) {
         const int length = ReceiveFromKernel(route, buffer, sizeof buffer);
         if (length < 0) return false;
-        const DumpStep step = ReadMessages(buffer, length, port, sought, matches);
+        const DumpStep step = ReadMessages(buffer, length, port, table);
         if (step != DumpStep::kMore) return step == DumpStep::kDone;
     }
 }
@@ -456,16 +440,14 @@ void CarryCardStates(const LocalInterfaces& from, LocalInterfaces* to) {
 
 // No privilege is needed: the table is readable by anyone, so this works
 // after lumora has given its up.
-bool ReadNeighbourMatches(const unsigned char* mac, int family, const unsigned char* destination,
-                          NeighbourMatches* matches) {
-    *matches = {};
+bool ReadNeighbourTable(NeighbourTable* table) {
+    table->count = 0;
     std::uint32_t port = 0;
     const int route = OpenRouteSocket(&port);
     if (route < 0) return false;
-    const Sought sought{mac, family, destination};
-    const bool read = RequestNeighbourDump(route) && ReadNeighbourDump(route, port, sought, matches);
+    const bool read = RequestNeighbourDump(route) && ReadNeighbourDump(route, port, table);
     close(route);
-    if (!read) *matches = {};
+    if (!read) table->count = 0;
     return read;
 }
 

@@ -21,11 +21,9 @@ void ReadCardState(const char* name, CardState* card);
 // index and name, so a list re-read after start-up keeps what was read then.
 void CarryCardStates(const LocalInterfaces& from, LocalInterfaces* to);
 
-// The neighbour entries (IPv4 and IPv6) that hold `mac`, and the one for
-// `destination` (family 4 or 6, its address bytes; family 0: none), at most
-// kMaxNeighbourMatches. False when the table cannot be read.
-bool ReadNeighbourMatches(const unsigned char* mac, int family, const unsigned char* destination,
-                          NeighbourMatches* matches);
+// The kernel's neighbour table, IPv4 and IPv6, at most kMaxNeighbours
+// entries. False when it cannot be read.
+bool ReadNeighbourTable(NeighbourTable* table);
 
 // The host name /etc/ethers (or another source nsswitch.conf names) gives
 // `mac`, into name[0, size), terminated. False when it names none.

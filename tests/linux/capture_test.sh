@@ -82,6 +82,10 @@ lines_seen() { [ "$(wc -l <"$work/out")" -ge "$1" ]; }
 start_lumora() {
   local program=$1
   shift
+  # Emptied first: the background job's own redirection may come after the
+  # first look for "listening on", which must not find the last run's.
+  : >"$work/out"
+  : >"$work/err"
   ip netns exec "$rx" timeout -k 5 120 "$program" "$@" >"$work/out" 2>"$work/err" &
   pid=$!
   wait_for "lumora to listen" 20 lumora_listening
@@ -311,7 +315,12 @@ run_ipv6_vlan() {
 # The process timeout started: lumora itself.
 lumora_process() { pgrep -P "$pid" | head -n 1; }
 
-status_is() { grep -qx "$1:"$'\t'"$2" "/proc/$(lumora_process)/status" || fail "$1 is not '$2': $(grep "^$1:" "/proc/$(lumora_process)/status")"; }
+status_is() {
+  local process line
+  process=$(lumora_process)
+  line=$(grep "^$1:" "/proc/$process/status")
+  [ "$line" = "$1:"$'\t'"$2" ] || fail "$1 of process '$process' is not '$2': $line"
+}
 
 expect_no_capabilities() {
   local set
