@@ -45,8 +45,8 @@ const HintInfo kHints[kHintCount] = {
      "The packet is on %2, but the target is on %1: send it on %1's network (the broadcast address of its "
      "subnet, or the sending tool's interface option).", "IFACE", "OTHER-IFACE"},
     {HintCode::kOtherMac, "other-mac", "the frame was addressed to another MAC",
-     "The frame was addressed to another machine's MAC, so the target's card never sees it: send the magic "
-     "packet to a broadcast address.", "", ""},
+     "The frame was addressed to a MAC other than the target's, so the target's card never sees it: send the "
+     "magic packet to a broadcast address.", "", ""},
     {HintCode::kMulticast, "multicast", nullptr,
      "Sent to a multicast group: a sleeping card wakes on it only if it keeps that group in its filter; send to "
      "the subnet's broadcast address to be sure.", "", ""},
