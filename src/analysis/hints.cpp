@@ -57,11 +57,16 @@ const HintInfo kHints[kHintCount] = {
      "%1 is in no subnet of %2: the sender meant another network, and routers drop broadcasts sent to another "
      "network by default; send to the broadcast address of the target's own subnet.", "ADDRESS", "IFACE"},
     {HintCode::kUnicastIp, "unicast-ip", nullptr,
-     "Sent to the unicast address %1: it reaches a sleeping machine only while the sender's or router's ARP or "
-     "neighbour cache still holds it, then silently stops; send to the subnet's broadcast address.", "ADDRESS", ""},
+     "Sent to the unicast address %1%2: it reaches a sleeping machine only while the sender's or router's ARP or "
+     "neighbour cache still holds it, then silently stops; send to the subnet's broadcast address.", "ADDRESS",
+     " (STATE)"},
     {HintCode::kNotThisMachine, "not-this-machine", nullptr,
      "The target %1 is no interface of this machine: if this is the machine to wake, send to the MAC of its "
      "wired card ('ip link' shows it).", "MAC", ""},
+    {HintCode::kOneInterfaceOnly, "one-interface-only", nullptr,
+     "Sent to a broadcast address every network shares, it left by %1 only, not by %2: send to the broadcast "
+     "address of the target's own subnet, or name the interface with the sending tool's interface option.",
+     "IFACE", "OTHER-IFACES"},
 };
 
 void AddHint(Hints* hints, HintCode code, const char* first, const char* second) {

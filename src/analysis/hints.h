@@ -20,6 +20,7 @@ enum class HintCode : std::uint8_t {
     kNotThisSubnet,
     kUnicastIp,
     kNotThisMachine,
+    kOneInterfaceOnly,
     kCount,
 };
 

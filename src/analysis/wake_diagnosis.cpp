@@ -14,6 +14,9 @@ constexpr int kBitsPerByte = 8;
 constexpr int kIpv4Length = 4;
 constexpr int kVlanTextSize = 8;
 constexpr int kIpv6Length = 16;
+constexpr unsigned char kLinkLocalScope = 0x02;  // ff02::/16: every node of the link
+constexpr unsigned char kScopeMask = 0x0F;
+constexpr int kMaxBroadcastPrefix = 30;  // /31 and /32 have no broadcast address
 
 bool SameMac(const unsigned char* a, const unsigned char* b) {
     return a != nullptr && b != nullptr && std::memcmp(a, b, kHardwareAddressLength) == 0;
@@ -115,15 +118,17 @@ int FindTargetNeighbour(const NeighbourMatches* neighbours, const unsigned char*
     return -1;
 }
 
+void AddVlanHint(WakeDiagnosis* d) {
+    char vlan[kVlanTextSize];
+    std::snprintf(vlan, sizeof vlan, "%d", d->vlan);
+    AddHint(&d->hints, HintCode::kVlanTagged, vlan);
+}
+
 void AddPacketHints(const PacketFacts& packet, const LocalInterface* receiving, WakeDiagnosis* d) {
     if (!packet.wellFormed) AddHint(&d->hints, HintCode::kMalformed);
     if (d->delivery == Delivery::kOtherUnicast) AddHint(&d->hints, HintCode::kOtherMac);
     if (d->delivery == Delivery::kMulticast) AddHint(&d->hints, HintCode::kMulticast);
-    if (d->vlan != kNoVlan) {
-        char vlan[kVlanTextSize];
-        std::snprintf(vlan, sizeof vlan, "%d", d->vlan);
-        AddHint(&d->hints, HintCode::kVlanTagged, vlan);
-    }
+    if (d->vlan != kNoVlan) AddVlanHint(d);
     if (d->ipDestination == IpDestination::kOtherSubnet)
         AddHint(&d->hints, HintCode::kNotThisSubnet, packet.ipDestinationText, receiving->name);
     if (d->ipDestination == IpDestination::kUnicast)
@@ -199,6 +204,121 @@ bool IsMatch(const NeighbourEntry& entry, const unsigned char* mac, int family, 
     return std::memcmp(entry.address, destination, family == kIpv4 ? kIpv4Length : kIpv6Length) == 0;
 }
 
+// --- what this machine sent ---
+
+const char* NeighbourStateName(NeighbourState state) {
+    switch (state) {
+        case NeighbourState::kIncomplete: return "INCOMPLETE";
+        case NeighbourState::kReachable: return "REACHABLE";
+        case NeighbourState::kStale: return "STALE";
+        case NeighbourState::kDelay: return "DELAY";
+        case NeighbourState::kProbe: return "PROBE";
+        case NeighbourState::kFailed: return "FAILED";
+        case NeighbourState::kNoArp: return "NOARP";
+        case NeighbourState::kPermanent: return "PERMANENT";
+        case NeighbourState::kNone: break;
+    }
+    return "NONE";
+}
+
+const NeighbourEntry* DestinationNeighbour(const PacketFacts& packet, const NeighbourMatches* neighbours) {
+    if (neighbours == nullptr || packet.ipDestination == nullptr) return nullptr;
+    const int length = packet.ipFamily == kIpv4 ? kIpv4Length : kIpv6Length;
+    for (int i = 0; i < neighbours->count; ++i) {
+        const NeighbourEntry& entry = neighbours->items[i];
+        if (entry.family == packet.ipFamily && std::memcmp(entry.address, packet.ipDestination, length) == 0)
+            return &entry;
+    }
+    return nullptr;
+}
+
+// A unicast send works while the neighbour cache holds the target: a
+// reachable, permanent or no-ARP entry does; any other state, or none, is
+// the packet that silently stops working.
+void AddSentUnicastHint(const PacketFacts& packet, const NeighbourMatches* neighbours, Hints* hints) {
+    const NeighbourEntry* entry = DestinationNeighbour(packet, neighbours);
+    const NeighbourState state = entry != nullptr ? entry->state : NeighbourState::kNone;
+    if (state == NeighbourState::kReachable || state == NeighbourState::kPermanent || state == NeighbourState::kNoArp)
+        return;
+    char said[kHintSubjectSize];
+    if (state == NeighbourState::kNone)
+        std::snprintf(said, sizeof said, ", for which this machine's neighbour table holds no entry");
+    else
+        std::snprintf(said, sizeof said, ", whose neighbour entry here is %s", NeighbourStateName(state));
+    AddHint(hints, HintCode::kUnicastIp, packet.ipDestinationText, said);
+}
+
+bool SharesEveryNetwork(const PacketFacts& packet, IpDestination destination) {
+    if (destination == IpDestination::kLimitedBroadcast) return true;
+    return packet.ipFamily == kIpv6 && packet.ipDestination[0] == kIpv6MulticastPrefix &&
+           (packet.ipDestination[1] & kScopeMask) == kLinkLocalScope;
+}
+
+bool CarriesAddresses(const LocalInterface& interface) {
+    return interface.up && !interface.loopback && (interface.subnetCount > 0 || interface.hasIpv6);
+}
+
+// "eth1, wlan0": the other interfaces with addresses, as many as fit.
+void OtherInterfaces(const LocalInterfaces& interfaces, int leftBy, char* names, int size) {
+    int length = 0;
+    names[0] = '\0';
+    for (int i = 0; i < interfaces.count; ++i) {
+        const LocalInterface& other = interfaces.items[i];
+        if (other.index == leftBy || !CarriesAddresses(other)) continue;
+        const int written = std::snprintf(names + length, static_cast<std::size_t>(size - length), "%s%s",
+                                          length == 0 ? "" : ", ", other.name);
+        if (written < 0 || written >= size - length) break;
+        length += written;
+    }
+}
+
+void AddLeftByHints(const PacketFacts& packet, const MachineView& machine, const LocalInterface* leftBy,
+                    WakeDiagnosis* d) {
+    if (leftBy == nullptr) return;
+    char others[kHintSubjectSize];
+    OtherInterfaces(*machine.interfaces, leftBy->index, others, sizeof others);
+    if (SharesEveryNetwork(packet, d->ipDestination) && others[0] != '\0')
+        AddHint(&d->hints, HintCode::kOneInterfaceOnly, leftBy->name, others);
+    if (machine.neighbours == nullptr) return;
+    for (int i = 0; i < machine.neighbours->count; ++i) {
+        const NeighbourEntry& entry = machine.neighbours->items[i];
+        const LocalInterface* known = InterfaceByIndex(machine.interfaces, entry.interfaceIndex);
+        if (entry.hasMac && SameMac(entry.mac, packet.targetMac) && known != nullptr && known != leftBy)
+            AddHint(&d->hints, HintCode::kWrongInterface, known->name, leftBy->name);
+    }
+}
+
+// Sent to another network: the broadcast address of the route's prefix is a
+// directed broadcast, any other a unicast address there.
+bool IsDirectedBroadcast(const PacketFacts& packet) {
+    if (packet.ipFamily != kIpv4 || packet.routePrefix <= 0 || packet.routePrefix > kMaxBroadcastPrefix) return false;
+    const std::uint32_t host = kLimitedBroadcast >> packet.routePrefix;
+    return (ReadIpv4(packet.ipDestination) & host) == host;
+}
+
+void AddSentAddressHints(const PacketFacts& packet, const MachineView& machine, const LocalInterface* leftBy,
+                         WakeDiagnosis* d) {
+    const bool elsewhere = d->ipDestination == IpDestination::kOtherSubnet;
+    if (elsewhere && IsDirectedBroadcast(packet))
+        AddHint(&d->hints, HintCode::kNotThisSubnet, packet.ipDestinationText, leftBy->name);
+    else if (elsewhere || d->ipDestination == IpDestination::kUnicast)
+        AddSentUnicastHint(packet, machine.neighbours, &d->hints);
+}
+
+// Sent from here: whether it can reach the target, not whether it wakes us.
+void JudgeSent(const PacketFacts& packet, const MachineView& machine, const LocalInterface* leftBy,
+               WakeDiagnosis* d) {
+    if (!packet.wellFormed) AddHint(&d->hints, HintCode::kMalformed);
+    if (machine.interfaces != nullptr) AddLeftByHints(packet, machine, leftBy, d);
+    // To another network the frame goes to a router's MAC, as it should.
+    if (d->delivery == Delivery::kOtherUnicast && d->ipDestination != IpDestination::kOtherSubnet)
+        AddHint(&d->hints, HintCode::kOtherMac);
+    if (d->delivery == Delivery::kMulticast) AddHint(&d->hints, HintCode::kMulticast);
+    if (d->vlan != kNoVlan) AddVlanHint(d);
+    AddSentAddressHints(packet, machine, leftBy, d);
+    d->wouldWake = Tristate::kUnknown;
+}
+
 }  // namespace
 
 void MatchNeighbours(const NeighbourTable& table, const unsigned char* mac, int family,
@@ -217,6 +337,10 @@ WakeDiagnosis DiagnoseMagicPacket(const PacketFacts& packet, const MachineView& 
     d.targetInterface = FindTargetInterface(machine.interfaces, packet.targetMac, packet.receivingIndex);
     d.targetNeighbour = FindTargetNeighbour(machine.neighbours, packet.targetMac);
     d.reason = -1;
+    if (packet.outgoing) {
+        JudgeSent(packet, machine, receiving, &d);
+        return d;
+    }
     if (d.targetInterface >= 0) JudgeLocalTarget(packet, machine, receiving, &d);
     AddPacketHints(packet, receiving, &d);
     if (d.targetInterface < 0 && machine.interfaces != nullptr && packet.targetMac != nullptr)

@@ -55,7 +55,9 @@ struct PacketFacts {
     int ipFamily;                         // 0 (0x0842), kIpv4 or kIpv6
     const unsigned char* ipDestination;   // 4 or 16 bytes
     const char* ipDestinationText;        // as the output shows it
-    int receivingIndex;  // the interface it came in on; 0 when not known
+    int receivingIndex;  // the interface it came in on (or left by); 0 when not known
+    bool outgoing;       // this machine sent it
+    int routePrefix;     // sent IPv4: the prefix length of the route it took; -1 when not known
 };
 
 // What the machine tells: nullptr interfaces for a capture file, which may
@@ -71,7 +73,7 @@ struct WakeDiagnosis {
     int vlan;                    // kNoVlan when untagged
     int targetInterface;         // index into interfaces->items, or -1
     int targetNeighbour;         // index into neighbours->items holding the target MAC, or -1
-    Tristate wouldWake;          // kUnknown: another machine's target, or a state not known
+    Tristate wouldWake;          // kUnknown: another machine's target, a state not known, or sent from here
     int reason;                  // index into hints of why not, or -1
     Hints hints;
 };

@@ -44,16 +44,25 @@ void Configure(pcap_t* handle, bool promiscuous) {
     pcap_set_buffer_size(handle, kRingBytes);
 }
 
-bool Activate(pcap_t* handle, const char* device) {
+pcap_direction_t PcapDirection(Direction direction) {
+    switch (direction) {
+        case Direction::kOut: return PCAP_D_OUT;
+        case Direction::kInOut: return PCAP_D_INOUT;
+        case Direction::kIn: break;
+    }
+    return PCAP_D_IN;
+}
+
+bool Activate(pcap_t* handle, const char* device, Direction direction) {
     const int status = pcap_activate(handle);
     if (status < 0) {
         ExplainActivateFailure(handle, status, device);
         return false;
     }
     if (status > 0) PrintMessage("warning: %s: %s", device, pcap_statustostr(status));
-    // What this machine sends is no wake-up for it.
-    if (pcap_setdirection(handle, PCAP_D_IN) == 0) return true;
-    PrintMessage("cannot capture incoming frames only on %s: %s", device, pcap_geterr(handle));
+    // By default what this machine sends is left out: it is no wake-up for it.
+    if (pcap_setdirection(handle, PcapDirection(direction)) == 0) return true;
+    PrintMessage("cannot choose the direction of capture on %s: %s", device, pcap_geterr(handle));
     return false;
 }
 
@@ -72,7 +81,7 @@ void PrintInterface(int number, const pcap_if_t* device) {
 
 }  // namespace
 
-pcap_t* OpenLiveCapture(const char* name, bool promiscuous) {
+pcap_t* OpenLiveCapture(const char* name, bool promiscuous, Direction direction) {
     const char* device = name != nullptr ? name : kEveryInterface;
     char error[PCAP_ERRBUF_SIZE] = "";
     pcap_t* handle = pcap_create(device, error);
@@ -81,7 +90,7 @@ pcap_t* OpenLiveCapture(const char* name, bool promiscuous) {
         return nullptr;
     }
     Configure(handle, promiscuous);
-    if (!Activate(handle, device)) {
+    if (!Activate(handle, device, direction)) {
         pcap_close(handle);
         return nullptr;
     }

@@ -2,14 +2,16 @@
 // capture file; their filter, the file of reported frames, and -D.
 #pragma once
 
+#include "linux/options.h"
+
 #include <pcap/pcap.h>
 
 #include <string>
 
 // Opens and activates a live handle on `interface` (nullptr: every
-// interface): memory-mapped ring, 100 ms buffer timeout, incoming frames
-// only. On failure prints one line and returns nullptr.
-pcap_t* OpenLiveCapture(const char* device, bool promiscuous);
+// interface): memory-mapped ring, 100 ms buffer timeout, the frames of
+// `direction`. On failure prints one line and returns nullptr.
+pcap_t* OpenLiveCapture(const char* device, bool promiscuous, Direction direction);
 
 // Opens a pcap or pcapng file, "-" for standard input. On failure prints one
 // line and returns nullptr.

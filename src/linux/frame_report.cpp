@@ -59,6 +59,7 @@ struct LinkView {
     LinkPacketType packetType = LinkPacketType::kNotRecorded;
     int vlan = kNoVlan;
     int interfaceIndex = 0;
+    bool outgoing = false;  // a cooked header says this machine sent it
 };
 
 
@@ -109,8 +110,7 @@ bool ReadCooked(const unsigned char* bytes, int length, bool version2, LinkView*
     const int header = version2 ? kCookedV2Length : kCookedV1Length;
     if (length < header) return false;
     const int packetType = version2 ? bytes[kCookedV2PacketType] : ReadWord(bytes + kCookedV1PacketType);
-    // What this machine sends is no wake-up for it.
-    if (packetType == kPacketOutgoing) return false;
+    view->outgoing = packetType == kPacketOutgoing;
     const int addressLength =
         version2 ? bytes[kCookedV2AddressLength] : ReadWord(bytes + kCookedV1AddressLength);
     ReadCookedAddresses(bytes, packetType, addressLength, version2 ? kCookedV2Address : kCookedV1Address, view);
@@ -190,8 +190,8 @@ bool FindNetworkMagic(const CapturedFrame& frame, const LinkView& view, FrameMag
     const unsigned char* network = frame.bytes + view.offset;
     const int received = frame.length - view.offset;
     UdpMagicPlace at{};
-    *magic = FrameMagic{SightingKind::kUdp4, network,   received,  -1, -1, view.source, view.destination,
-                        view.packetType,     view.vlan, view.interfaceIndex};
+    *magic = FrameMagic{SightingKind::kUdp4, network,   received,           -1,           -1, view.source,
+                        view.destination,    view.packetType, view.vlan, view.interfaceIndex, view.outgoing};
     switch (view.etherType) {
         case kEtherTypeIpv4:
             magic->length = Ipv4Length(network, received);

@@ -18,7 +18,7 @@ struct CapturedFrame {
 // Ethernet, Linux cooked v1 and v2, raw IP and BSD loopback.
 bool IsSupportedLinkType(int linkType);
 
-// Where an incoming magic packet lies in its frame.
+// Where a magic packet lies in its frame.
 struct FrameMagic {
     SightingKind kind;
     const unsigned char* packet;  // the IP datagram, or the 0x0842 payload
@@ -30,16 +30,17 @@ struct FrameMagic {
     LinkPacketType packetType;            // what a cooked header says instead
     int vlan;                             // the outer VLAN tag's id, or kNoVlan
     int interfaceIndex;  // the kernel's, when the link header records it; else 0
+    bool outgoing;       // a cooked header says this machine sent it
 };
 
-// True when the frame is an incoming magic packet; reads no byte at or past
-// frame.length.
+// True when the frame holds a magic packet, incoming or outgoing; reads no
+// byte at or past frame.length.
 bool FindFrameMagic(const CapturedFrame& frame, FrameMagic* magic);
 
 // Writes its report into `report` (kReportBufferSize bytes).
 void FormatFrameMagicReport(char* report, const FrameMagic& magic, const std::tm& received);
 
-// Both at once: the report of an incoming magic packet, or false.
+// Both at once: the report of a magic packet, or false.
 bool FormatFrameReport(char* report, const CapturedFrame& frame);
 
 // Fills everything of `sighting` that the packet tells: kind, addresses,

@@ -108,8 +108,11 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
     const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType, session->local};
     FrameMagic magic{};
     if (!FindFrameMagic(frame, &magic)) return;
-    Sighting sighting = Describe(session, header, magic);
     const Options& options = *session->options;
+    const bool outgoing = SentByThisMachine(magic, machine, options.direction);
+    if (options.direction != Direction::kInOut && outgoing != (options.direction == Direction::kOut)) return;
+    Sighting sighting = Describe(session, header, magic);
+    sighting.outgoing = outgoing;
     if (options.filterMac && !MacMatches(options.mac, sighting.targetMac, sighting.targetMacBytes))
         return CountOtherTarget(&summary);
     DiagnoseSighting(magic, &machine, &sighting);
@@ -201,7 +204,7 @@ void AnnounceEnd(const Options& options, const Session& session) {
 
 pcap_t* OpenSource(const Options& options) {
     if (options.readFile != nullptr) return OpenCaptureFile(options.readFile);
-    return OpenLiveCapture(options.device, options.promiscuous);
+    return OpenLiveCapture(options.device, options.promiscuous, options.direction);
 }
 
 // Everything that needs privileges happens here, before they are dropped.

@@ -28,6 +28,16 @@ enum LongOnly {
     kListHintsOption,
 };
 
+struct DirectionName {
+    const char* name;
+    Direction direction;
+};
+constexpr DirectionName kDirections[] = {
+    {"in", Direction::kIn},
+    {"out", Direction::kOut},
+    {"inout", Direction::kInOut},
+};
+
 struct FormatName {
     const char* name;
     OutputFormat format;
@@ -40,7 +50,7 @@ constexpr FormatName kFormats[] = {
 
 // '+': stop at the first non-option, where the filter expression begins.
 // ':': a missing value is told apart from a bad option.
-constexpr char kShortOptions[] = "+:i:c:r:w:Z:Dh";
+constexpr char kShortOptions[] = "+:i:c:r:w:Z:Q:Dh";
 
 const option kLongOptions[] = {
     {"interface", required_argument, nullptr, 'i'},
@@ -48,6 +58,7 @@ const option kLongOptions[] = {
     {"read", required_argument, nullptr, 'r'},
     {"write", required_argument, nullptr, 'w'},
     {"user", required_argument, nullptr, 'Z'},
+    {"direction", required_argument, nullptr, 'Q'},
     {"list-interfaces", no_argument, nullptr, 'D'},
     {"promisc", no_argument, nullptr, kPromiscOption},
     {"help", no_argument, nullptr, 'h'},
@@ -61,7 +72,8 @@ const option kLongOptions[] = {
 };
 
 constexpr char kHelp[] =
-    "Usage: lumora [-i IFACE | -r FILE] [--promisc] [-c COUNT] [-w FILE] [-Z USER]\n"
+    "Usage: lumora [-i IFACE | -r FILE] [--promisc] [-Q in|out|inout] [-c COUNT]\n"
+    "              [-w FILE] [-Z USER]\n"
     "              [--mac MAC] [--format report|line|json] [--timeout SECONDS]\n"
     "              [EXPRESSION]\n"
     "       lumora --check [-i IFACE] [--format line|json]\n"
@@ -73,6 +85,8 @@ constexpr char kHelp[] =
     "  -i, --interface IFACE  watch only IFACE (default, or 'any': every interface)\n"
     "      --promisc          put IFACE in promiscuous mode, to also see unicast\n"
     "                         frames for other hosts (on a mirrored port)\n"
+    "  -Q, --direction DIR    in (the default: what this machine receives), out\n"
+    "                         (what it sends) or inout\n"
     "  -r, --read FILE        read a pcap or pcapng file ('-': standard input)\n"
     "  -w, --write FILE       also write every reported frame to a pcap file\n"
     "  -c, --count COUNT      exit after COUNT reports\n"
@@ -101,6 +115,7 @@ struct Parse {
     bool macGiven = false;
     bool formatGiven = false;
     bool countGiven = false;
+    bool directionGiven = false;
     bool help = false;
     bool version = false;
     bool failed = false;
@@ -179,10 +194,22 @@ bool TakeFormat(Options* options, Parse* parse) {
     return Usage("bad format '%s': give report, line or json", optarg);
 }
 
+bool TakeDirection(Options* options, Parse* parse) {
+    if (parse->directionGiven) return Usage("option '-%s' given twice", "Q");
+    parse->directionGiven = true;
+    for (const DirectionName& known : kDirections) {
+        if (std::strcmp(optarg, known.name) != 0) continue;
+        options->direction = known.direction;
+        return true;
+    }
+    return Usage("bad direction '%s': give in, out or inout", optarg);
+}
+
 bool TakeOption(int code, const char* argument, Options* options, Parse* parse) {
     switch (code) {
         case 'i': case 'r': case 'w': case 'Z': case 'c': return TakeValue(code, options, parse);
         case 'D': options->listInterfaces = true; return true;
+        case 'Q': return TakeDirection(options, parse);
         case kPromiscOption: options->promiscuous = true; return true;
         case 'h': parse->help = true; return true;
         case kVersionOption: parse->version = true; return true;
@@ -213,6 +240,7 @@ void TakeExpression(int argc, char** argv, Options* options) {
 bool CheckCheckCombination(Options* options, const Parse& parse) {
     const bool captureOption = options->readFile != nullptr || options->writeFile != nullptr ||
                                options->user != nullptr || parse.countGiven || options->timeout != 0 ||
+                               parse.directionGiven ||
                                options->promiscuous || options->filterMac || !options->expression.empty();
     if (captureOption) return Usage("%s takes only -i and --format", "--check");
     if (parse.formatGiven && options->format == OutputFormat::kReport)

@@ -6,6 +6,13 @@
 
 #include <string>
 
+// -Q, as tcpdump spells it: which frames to watch.
+enum class Direction {
+    kIn,     // what this machine receives: the target's view
+    kOut,    // what it sends: the sender's view
+    kInOut,  // both
+};
+
 enum class OutputFormat {
     kReport,  // the multi-line report, the Windows program's text
     kLine,    // one line per magic packet, in the manner of tcpdump
@@ -21,6 +28,7 @@ struct Options {
     bool filterMac = false;  // --mac: only magic packets for `mac`
     MacAddress mac{};
     OutputFormat format = OutputFormat::kReport;
+    Direction direction = Direction::kIn;
     bool listInterfaces = false;  // -D
     long count = 0;  // reports before exiting; 0: until stopped
     long timeout = 0;  // --timeout: seconds of live capture; 0: no limit

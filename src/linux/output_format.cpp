@@ -128,6 +128,8 @@ const char* KindName(SightingKind kind) {
 
 bool IsUdp(const Sighting& s) { return s.kind != SightingKind::kEther; }
 
+const char* DirectionName(const Sighting& s) { return s.outgoing ? "out" : "in"; }
+
 void PutTargetMac(Output& out, const Sighting& s) {
     char mac[kMacTextSize];
     FormatMacAddress(s.targetMac, s.targetMacBytes, mac);
@@ -524,7 +526,7 @@ int FormatSightingLine(const Sighting& s, char* text, int size) {
     if (!FormatLocalTime(s.time, "%H:%M:%S", clock, sizeof clock)) out.full = true;
     PutFormat(out, "%s.%06d ", clock, s.time.microseconds);
     PutLineInterface(out, s.interfaceName);
-    PutFormat(out, " %s ", KindName(s.kind));
+    PutFormat(out, " %s %s ", DirectionName(s), KindName(s.kind));
     PutEndpoint(out, s, s.source, s.sourcePort);
     PutText(out, " > ");
     PutEndpoint(out, s, s.destination, s.destinationPort);
@@ -551,6 +553,7 @@ int FormatSightingJson(const Sighting& s, char* text, int size) {
         PutText(out, ",\"interface\":null");  // read from a file: not recorded
     else
         PutJsonStringKey(out, "interface", s.interfaceName);
+    PutJsonStringKey(out, "direction", DirectionName(s));
     PutJsonStringKey(out, "kind", KindName(s.kind));
     PutJsonStringKey(out, "source", s.source);
     PutJsonStringKey(out, "destination", s.destination);

@@ -28,6 +28,7 @@ struct CaptureTime {
 struct Sighting {
     CaptureTime time;
     const char* interfaceName;  // NUL-terminated, any bytes
+    bool outgoing;              // this machine sent it
     SightingKind kind;
     char source[kEndpointTextSize];       // address, or MAC for kEther
     char destination[kEndpointTextSize];  // likewise

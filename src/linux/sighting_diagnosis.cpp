@@ -65,7 +65,23 @@ void NameTarget(const WakeDiagnosis& d, const LocalInterfaces* interfaces, const
     if (d.targetNeighbour >= 0) FormatNeighbourAddress(neighbours.items[d.targetNeighbour], s->targetIp);
 }
 
+bool IsWatchedMac(const MachineState& machine, const unsigned char* mac) {
+    if (mac == nullptr) return false;
+    for (int i = 0; i < machine.atStart.count; ++i) {
+        const LocalInterface& interface = machine.atStart.items[i];
+        if (interface.index == machine.watchedIndex)
+            return interface.hasMac && std::memcmp(interface.mac, mac, kHardwareAddressLength) == 0;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool SentByThisMachine(const FrameMagic& magic, const MachineState& machine, Direction direction) {
+    if (magic.packetType != LinkPacketType::kNotRecorded || magic.outgoing) return magic.outgoing;
+    if (!machine.live || direction == Direction::kIn) return false;
+    return direction == Direction::kOut || IsWatchedMac(machine, magic.sourceMac);
+}
 
 void StartMachineState(const char* device, bool live, MachineState* machine) {
     machine->live = live;
@@ -84,8 +100,12 @@ void DiagnoseSighting(const FrameMagic& magic, MachineState* machine, Sighting* 
     FormatMacAddress(s->targetMac, s->targetMacBytes, macText);
     PacketFacts facts = PacketFactsOf(magic, *s, macText);
     facts.receivingIndex = ReceivingIndex(magic, *machine);
+    facts.outgoing = s->outgoing;
+    facts.routePrefix = s->outgoing && facts.ipFamily == kIpv4 ? ReadRoutePrefixLength(facts.ipDestination) : -1;
     NeighbourMatches neighbours{};
     if (machine->live) {
+        // Its own send may just have changed the neighbour table: read it anew.
+        if (s->outgoing) machine->readAtMs = -1;
         Refresh(machine);
         if (facts.targetMac != nullptr)
             MatchNeighbours(machine->neighbours, facts.targetMac, facts.ipFamily, facts.ipDestination, &neighbours);

@@ -5,6 +5,7 @@
 
 #include "analysis/machine_facts.h"
 #include "linux/frame_report.h"
+#include "linux/options.h"
 #include "linux/output_format.h"
 
 #include <cstdint>
@@ -25,6 +26,11 @@ struct MachineState {
 // Reads the interfaces and their cards (needs CAP_NET_ADMIN for the cards),
 // for a live capture on `device` (nullptr: every interface).
 void StartMachineState(const char* device, bool live, MachineState* machine);
+
+// Whether this machine sent the frame: a cooked header says so; on one
+// interface the kernel passed the frames of `direction`, and for both ways the
+// source MAC tells; a file's other frames came in.
+bool SentByThisMachine(const FrameMagic& magic, const MachineState& machine, Direction direction);
 
 // Fills the sighting's diagnosis and target fields for the magic packet
 // `magic`, whose other fields DescribeFrameMagic has filled.

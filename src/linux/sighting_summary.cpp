@@ -6,6 +6,7 @@
 namespace {
 
 constexpr int kTimeTextSize = 32;
+constexpr int kSentTextSize = 48;
 constexpr char kSummaryTimeFormat[] = "%Y-%m-%d %H:%M:%S";
 // "from", the sources shown with their commas, then " and at least N more".
 constexpr int kSourcesTextSize = 256;
@@ -89,10 +90,12 @@ int FormatTargetLine(const TargetTally& tally, char* text, int size) {
         FormatSources(tally, sources, sizeof sources) < 0)
         return Finish(-1, text, size);
     const bool labelled = tally.label[0] != '\0';
+    char sent[kSentTextSize] = "";
+    if (tally.sent > 0) std::snprintf(sent, sizeof sent, " (%ld sent by this machine)", tally.sent);
     const int count = std::snprintf(text, static_cast<std::size_t>(size),
-                                    "%s%s%s%s: %ld magic packet%s, %ld well formed, first %s, last %s, %s", mac,
+                                    "%s%s%s%s: %ld magic packet%s%s, %ld well formed, first %s, last %s, %s", mac,
                                     labelled ? " (" : "", tally.label, labelled ? ")" : "", tally.packets,
-                                    tally.packets == 1 ? "" : "s", tally.wellFormed, first, last, sources);
+                                    tally.packets == 1 ? "" : "s", sent, tally.wellFormed, first, last, sources);
     return Finish(count, text, size);
 }
 
@@ -105,6 +108,7 @@ void CountSighting(SightingSummary* summary, const Sighting& s) {
         return;
     }
     ++tally->packets;
+    if (s.outgoing) ++tally->sent;
     if (s.verdict.wellFormed) ++tally->wellFormed;
     tally->last = s.time;
     CountSource(tally, s.source);

@@ -21,6 +21,7 @@ struct TargetTally {
     unsigned char mac[kMacAddressLength];
     int macBytes;  // fewer than six when the packet ended inside the MAC
     long packets;
+    long sent;  // of them, sent by this machine
     long wellFormed;
     CaptureTime first;
     CaptureTime last;

@@ -408,7 +408,56 @@ bool ReadNeighbourDump(int route, std::uint32_t port, NeighbourTable* table) {
     }
 }
 
+constexpr std::uint32_t kRouteSequence = 2;
+constexpr int kIpv4PrefixBits = 32;
+
+struct RouteRequest {
+    nlmsghdr header;
+    rtmsg message;
+    rtattr destinationAttribute;
+    unsigned char destination[kIpv4AddressLength];
+};
+
+// The prefix length of the route an RTM_NEWROUTE answer holds, or -1.
+int ReadRoutePrefix(const unsigned char* buffer, int length, std::uint32_t port) {
+    const nlmsghdr* header = reinterpret_cast<const nlmsghdr*>(buffer);
+    if (!MessageFits(header, length) || header->nlmsg_seq != kRouteSequence || header->nlmsg_pid != port) return -1;
+    if (header->nlmsg_type != RTM_NEWROUTE || header->nlmsg_len < NLMSG_SPACE(sizeof(rtmsg))) return -1;
+    return static_cast<const rtmsg*>(NLMSG_DATA(header))->rtm_dst_len;
+}
+
+// Asks for the routing entry the destination matches (RTM_F_FIB_MATCH: the
+// entry with its own prefix, not the host route a plain lookup answers).
+bool RequestRoute(int route, const unsigned char* destination) {
+    RouteRequest request{};
+    request.header.nlmsg_len = sizeof request;
+    request.header.nlmsg_type = RTM_GETROUTE;
+    request.header.nlmsg_flags = NLM_F_REQUEST;
+    request.header.nlmsg_seq = kRouteSequence;
+    request.message.rtm_family = AF_INET;
+    request.message.rtm_dst_len = kIpv4PrefixBits;
+    request.message.rtm_flags = RTM_F_FIB_MATCH;
+    request.destinationAttribute.rta_len = RTA_LENGTH(kIpv4AddressLength);
+    request.destinationAttribute.rta_type = RTA_DST;
+    std::memcpy(request.destination, destination, kIpv4AddressLength);
+    sockaddr_nl kernel{};
+    kernel.nl_family = AF_NETLINK;
+    return sendto(route, &request, sizeof request, 0, reinterpret_cast<const sockaddr*>(&kernel), sizeof kernel) ==
+           static_cast<ssize_t>(sizeof request);
+}
+
 }  // namespace
+
+int ReadRoutePrefixLength(const unsigned char* destination) {
+    std::uint32_t port = 0;
+    const int route = OpenRouteSocket(&port);
+    if (route < 0) return -1;
+    alignas(nlmsghdr) unsigned char buffer[kReceiveBufferBytes];
+    int length = -1;
+    if (RequestRoute(route, destination)) length = ReceiveFromKernel(route, buffer, sizeof buffer);
+    close(route);
+    return length > 0 ? ReadRoutePrefix(buffer, length, port) : -1;
+}
 
 bool ReadLocalInterfaces(LocalInterfaces* interfaces) {
     *interfaces = {};

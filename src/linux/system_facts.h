@@ -25,6 +25,10 @@ void CarryCardStates(const LocalInterfaces& from, LocalInterfaces* to);
 // entries. False when it cannot be read.
 bool ReadNeighbourTable(NeighbourTable* table);
 
+// The prefix length of the route this machine takes to the IPv4 address
+// `destination` (0 for a default route), or -1 when it cannot be read.
+int ReadRoutePrefixLength(const unsigned char* destination);
+
 // The host name /etc/ethers (or another source nsswitch.conf names) gives
 // `mac`, into name[0, size), terminated. False when it names none.
 bool LookUpEthersName(const unsigned char* mac, char* name, int size);

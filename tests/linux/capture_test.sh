@@ -140,8 +140,8 @@ run_every_interface() {
   finish_lumora
   grep -q '^lumora: listening on every interface$' "$work/err" || fail "no start line"
   [ "$(wc -l <"$work/out")" -eq 3 ] || fail "expected 3 lines, got: $(cat "$work/out")"
-  for seen in "veth-rx udp4 $tx_ip.50000 > $broadcast.9" "veth-rx ether ${tx_mac^^} > --:--:--:--:--:--" \
-      "lo udp4 127.0.0.1.50000 > 127.0.0.1.9"; do
+  for seen in "veth-rx in udp4 $tx_ip.50000 > $broadcast.9" "veth-rx in ether ${tx_mac^^} > --:--:--:--:--:--" \
+      "lo in udp4 127.0.0.1.50000 > 127.0.0.1.9"; do
     grep -qF " $seen: target 00:1A:2B:3C:4D:5E, 16/16 copies" "$work/out" || fail "no line '$seen': $(cat "$work/out")"
   done
   grep -q ', 3 magic packets reported, ' "$work/err" || fail "wrong closing line"

@@ -104,8 +104,9 @@ const FrameCase kFrames[] = {
     // The broadcast destination's 0xFF are header, not payload.
     {"0x0842, five 0xFF", DLT_EN10MB, EthernetFrame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), kNothing},
     {"0x0842 over BSD loopback", DLT_NULL, BsdLoopback(MagicPayload(), kWake, true), kNothing},
-    {"outgoing cooked", DLT_LINUX_SLL, CookedV1(kIpv4Magic, kIpv4, kOutgoing), kNothing},
-    {"outgoing cooked v2", DLT_LINUX_SLL2, CookedV2(kIpv4Magic, kIpv4, kOutgoing), kNothing},
+    // What this machine sent is found too; -Q decides whether it is reported.
+    {"outgoing cooked", DLT_LINUX_SLL, CookedV1(kIpv4Magic, kIpv4, kOutgoing), kIpv4Text},
+    {"outgoing cooked v2", DLT_LINUX_SLL2, CookedV2(kIpv4Magic, kIpv4, kOutgoing), kIpv4Text},
     {"802.11", DLT_IEEE802_11, EthernetFrame(kIpv4Magic, kIpv4), kNothing},
     {"ARP", DLT_EN10MB, EthernetFrame(kIpv4Magic, 0x0806), kNothing},
     {"three tags", DLT_EN10MB, Tagged(EthernetFrame(kIpv4Magic, kIpv4), {0x8100, 0x8100, 0x8100}), kNothing},

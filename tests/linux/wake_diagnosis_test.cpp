@@ -147,7 +147,7 @@ TEST(WakeDiagnosis, FactsInWouldWakeAndHintsOut) {
         const LocalInterfaces machine = Machine(c.card);
         const PacketFacts packet{c.target, "TARGET", c.wellFormed, c.password, c.password ? 6 : 0,
                                  c.destinationMac, c.packetType, c.vlan, c.ip.family,
-                                 c.ip.family ? c.ip.bytes : nullptr, "DESTINATION", c.receiving};
+                                 c.ip.family ? c.ip.bytes : nullptr, "DESTINATION", c.receiving, false, -1};
         const WakeDiagnosis d = DiagnoseMagicPacket(packet, MachineView{&machine, nullptr});
         EXPECT_EQ(d.wouldWake, c.wouldWake) << c.name;
         EXPECT_EQ(d.delivery, c.delivery) << c.name;
@@ -167,7 +167,7 @@ TEST(WakeDiagnosis, DestinationsAndFiles) {
     };
     for (const auto& [ip, expected] : cases) {
         const PacketFacts packet{kEth0Mac, "", true, nullptr, 0, kBroadcast, kNotRecorded, kNoVlan, ip.family,
-                                 ip.bytes, "", kEth0};
+                                 ip.bytes, "", kEth0, false, -1};
         EXPECT_EQ(DiagnoseMagicPacket(packet, MachineView{&machine, nullptr}).ipDestination, expected);
         const WakeDiagnosis file = DiagnoseMagicPacket(packet, MachineView{nullptr, nullptr});
         EXPECT_EQ(file.wouldWake, kUnknown);
@@ -186,8 +186,56 @@ TEST(WakeDiagnosis, TargetFoundInTheNeighbourTable) {
     neighbours.items[1] = NeighbourEntry{kEth0, 4, {10, 0, 0, 9}, {}, true, NeighbourState::kStale};
     std::memcpy(neighbours.items[1].mac, kStranger, 6);
     neighbours.count = 2;
-    const PacketFacts packet{kStranger, "", true, nullptr, 0, kBroadcast, kNotRecorded, kNoVlan, 0, nullptr, "", kEth0};
+    const PacketFacts packet{kStranger, "", true, nullptr, 0, kBroadcast, kNotRecorded, kNoVlan, 0, nullptr, "", kEth0,
+                             false, -1};
     EXPECT_EQ(DiagnoseMagicPacket(packet, MachineView{&machine, &neighbours}).targetNeighbour, 1);
+}
+
+// Sent from here, by eth0: the interfaces it did not leave by, the neighbour
+// table's word on the target and the destination, the route it took.
+struct SentCase {
+    const char* name;
+    Ip ip;
+    const unsigned char* destinationMac;
+    int routePrefix;
+    NeighbourState destinationState;  // of 10.0.0.9; kNone: no entry
+    int targetKnownOn;                // the interface whose entry holds the target MAC; 0: none
+    const char* hints;
+    const char* secondSubject;  // of the last hint
+};
+
+const SentCase kSent[] = {
+    {"255.255.255.255", kLimited, kBroadcast, 32, NeighbourState::kNone, 0, "one-interface-only", "veth0"},
+    {"the subnet's broadcast", kSubnetBroadcast, kBroadcast, 24, NeighbourState::kNone, 0, "", ""},
+    {"target known on veth0", kLimited, kBroadcast, 32, NeighbourState::kNone, kVeth0,
+     "one-interface-only wrong-interface", "eth0"},
+    {"unicast, entry stale", Ip{4, {10, 0, 0, 9}}, kStranger, 24, NeighbourState::kStale, 0, "unicast-ip",
+     ", whose neighbour entry here is STALE"},
+    {"unicast, entry reachable", Ip{4, {10, 0, 0, 9}}, kStranger, 24, NeighbourState::kReachable, 0, "", ""},
+    {"routed unicast", Ip{4, {10, 9, 9, 5}}, kEth0Mac, 0, NeighbourState::kNone, 0, "unicast-ip",
+     ", for which this machine's neighbour table holds no entry"},
+    {"routed directed broadcast", kOtherSubnet, kEth0Mac, 24, NeighbourState::kNone, 0, "not-this-subnet", "eth0"},
+    {"IPv6 to ff02::1", kAllNodes, kAllNodesMac, -1, NeighbourState::kNone, 0, "one-interface-only multicast", ""},
+};
+
+TEST(WakeDiagnosis, SentFromHere) {
+    const LocalInterfaces machine = Machine(Card::kArmed);
+    for (const SentCase& c : kSent) {
+        NeighbourMatches neighbours{};
+        if (c.destinationState != NeighbourState::kNone)
+            neighbours.items[neighbours.count++] = NeighbourEntry{kEth0, 4, {10, 0, 0, 9}, {}, true, c.destinationState};
+        if (c.targetKnownOn != 0) {
+            neighbours.items[neighbours.count] = NeighbourEntry{c.targetKnownOn, 4, {10, 1, 0, 9}, {}, true,
+                                                                NeighbourState::kReachable};
+            std::memcpy(neighbours.items[neighbours.count++].mac, kStranger, 6);
+        }
+        const PacketFacts packet{kStranger, "", true, nullptr, 0, c.destinationMac, kNotRecorded, kNoVlan,
+                                 c.ip.family, c.ip.bytes, "ADDRESS", kEth0, true, c.routePrefix};
+        const WakeDiagnosis d = DiagnoseMagicPacket(packet, MachineView{&machine, &neighbours});
+        EXPECT_EQ(Codes(d.hints), c.hints) << c.name;
+        EXPECT_EQ(d.wouldWake, kUnknown) << c.name;
+        if (d.hints.count > 0) EXPECT_STREQ(d.hints.items[d.hints.count - 1].second, c.secondSubject) << c.name;
+    }
 }
 
 struct ReadinessCase {
