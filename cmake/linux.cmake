@@ -64,7 +64,7 @@ target_compile_options(wake_sender PRIVATE ${LUMORA_WARNINGS})
 
 set(LUMORA_CAPTURE_TEST ${CMAKE_SOURCE_DIR}/tests/linux/capture_test.sh)
 foreach(group reports reports_sanitized every_interface flood errors files ipv6_vlan privileges streams formats
-    diagnosis)
+    diagnosis sender)
   add_test(NAME lumora_${group}
     COMMAND ${LUMORA_CAPTURE_TEST} ${group} $<TARGET_FILE:lumora> $<TARGET_FILE:lumora_sanitized>
             $<TARGET_FILE:wake_sender> $<TARGET_FILE:capture_files>)

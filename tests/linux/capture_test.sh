@@ -3,7 +3,7 @@
 # this script creates and always removes. All traffic stays on that pair.
 #   capture_test.sh GROUP LUMORA LUMORA_SANITIZED WAKE_SENDER CAPTURE_FILES
 # GROUP: reports, reports_sanitized, every_interface, flood, errors, files,
-# ipv6_vlan, privileges, streams, formats, diagnosis.
+# ipv6_vlan, privileges, streams, formats, diagnosis, sender.
 set -euo pipefail
 
 group=$1 lumora=$2 lumora_sanitized=$3 sender=$4 capture_files=${5:-}
@@ -24,8 +24,8 @@ pid=""
 cleanup() {
   # timeout passes SIGTERM on to lumora; SIGKILL would leave lumora behind.
   if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  ip netns del "$tx" 2>/dev/null || true
-  ip netns del "$rx" 2>/dev/null || true
+  local space
+  for space in "$tx" "$rx" "$tx-a" "$tx-b"; do ip netns del "$space" 2>/dev/null || true; done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -472,13 +472,13 @@ run_diagnosis() {
     fail "no readiness line before 'listening on'"
   /usr/bin/python3 "$here/check_json_lines.py" record "$work/out" --diagnosis >"$work/seen" || fail "$(cat "$work/seen")"
   diff -u - "$work/seen" <<'EOF' || fail "the diagnoses differ from the expected ones"
-broadcast subnet_broadcast - false veth-rx - - wol-unsupported
-other_unicast unicast - - - - - other-mac,unicast-ip,not-this-machine
-broadcast other_subnet - - - - - not-this-subnet,not-this-machine
-broadcast subnet_broadcast 10 - - - - vlan-tagged,not-this-machine
-multicast multicast - - - - - multicast,not-this-machine
-broadcast subnet_broadcast - - - - 10.77.0.50 not-this-machine
-broadcast subnet_broadcast - - - sleepy-pc - not-this-machine
+veth-rx in udp4 broadcast subnet_broadcast - false veth-rx - - wol-unsupported
+veth-rx in udp4 other_unicast unicast - - - - - other-mac,unicast-ip,not-this-machine
+veth-rx in udp4 broadcast other_subnet - - - - - not-this-subnet,not-this-machine
+veth-rx in udp4 broadcast subnet_broadcast 10 - - - - vlan-tagged,not-this-machine
+veth-rx in udp6 multicast multicast - - - - - multicast,not-this-machine
+veth-rx in udp4 broadcast subnet_broadcast - - - - 10.77.0.50 not-this-machine
+veth-rx in udp4 broadcast subnet_broadcast - - - sleepy-pc - not-this-machine
 EOF
   for label in "02:4C:55:00:00:02 (this machine's veth-rx)" "02:4C:55:00:00:50 (10.77.0.50)" "02:4C:55:00:00:51 (sleepy-pc)"; do
     grep -qF "lumora: $label: 1 magic packet," "$work/err" || fail "no summary line for $label"
@@ -498,6 +498,73 @@ EOF
   echo "PASS: --timeout: exit 3 and a line when nothing came, exit 0 once the packet came"
 }
 
+# The sending side: namespace tx with two links, each to a receiving namespace
+# on a subnet of its own; the default route goes by the first.
+make_sender() {
+  local side subnet
+  ip netns add "$tx"
+  for side in a:10.77.0 b:10.78.0; do
+    subnet=${side#*:} side=${side%%:*}
+    ip netns add "$tx-$side"
+    ip link add "veth-$side" netns "$tx" type veth peer name "rx-$side" netns "$tx-$side"
+    ip -n "$tx" addr add "$subnet.1/24" brd + dev "veth-$side"
+    ip -n "$tx-$side" addr add "$subnet.2/24" brd + dev "rx-$side"
+    ip -n "$tx" link set "veth-$side" up
+    ip -n "$tx-$side" link set "rx-$side" up
+  done
+  ip -n "$tx" neigh replace 10.77.0.2 lladdr "$(ip netns exec "$tx-a" cat /sys/class/net/rx-a/address)" \
+    dev veth-a nud permanent
+  ip -n "$tx" route add default via 10.77.0.2 dev veth-a
+  # The target 02:4c:55:00:00:99 is known on the second link.
+  ip -n "$tx" neigh replace 10.78.0.9 lladdr 02:4c:55:00:00:99 dev veth-b nud permanent
+}
+
+# Each receiving side: what came in, as lines, until COUNT came.
+start_receiver() {
+  ip netns exec "$tx-$1" timeout -k 5 60 "$lumora" -i "rx-$1" --format line -c "$2" --timeout 50 \
+    >"$work/in-$1" 2>"$work/err-$1" &
+  wait_for "the receiver on rx-$1" 20 grep -q "listening on" "$work/err-$1"
+}
+
+run_sender() {
+  make_sender
+  start_receiver a 5
+  start_receiver b 2
+  rx=$tx start_lumora "$lumora" -Q out --format json -c 7
+  local from="ip netns exec $tx"
+  $from "$sender" udp 255.255.255.255 9 "$(magic $target)" || fail "sending to 255.255.255.255"
+  $from "$sender" udp 10.77.0.255 9 "$(magic $target)" || fail "sending to 10.77.0.255"
+  $from "$sender" udp 10.78.0.255 9 "$(magic $target)" || fail "sending to 10.78.0.255"
+  $from "$sender" udp 255.255.255.255 9 "$(magic 024c55000099)" || fail "sending for 02:4c:55:00:00:99"
+  $from "$sender" udp 10.99.0.5 9 "$(magic $target)" || fail "sending to 10.99.0.5"
+  $from wakeonlan 00:1a:2b:3c:4d:5e >/dev/null || fail "wakeonlan"
+  $from etherwake -i veth-b 00:1a:2b:3c:4d:5e || fail "etherwake"
+  finish_lumora
+  /usr/bin/python3 "$here/check_json_lines.py" record "$work/out" --diagnosis >"$work/seen" || fail "$(cat "$work/seen")"
+  diff -u - "$work/seen" <<'EOF' || fail "what lumora -Q out says differs from what was sent"
+veth-a out udp4 - limited_broadcast - - - - - one-interface-only
+veth-a out udp4 - subnet_broadcast - - - - - -
+veth-b out udp4 - subnet_broadcast - - - - - -
+veth-a out udp4 - limited_broadcast - - - - 10.78.0.9 one-interface-only,wrong-interface
+veth-a out udp4 - other_subnet - - - - - unicast-ip
+veth-a out udp4 - limited_broadcast - - - - - one-interface-only
+veth-b out ether - - - - - - - -
+EOF
+  grep -q '"code":"one-interface-only","text":"Sent to a broadcast address every network shares, it left by veth-a only, not by veth-b: ' \
+    "$work/out" || fail "one-interface-only does not name both links"
+  grep -q '"code":"wrong-interface","text":"The packet is on veth-a, but the target is on veth-b: ' "$work/out" ||
+    fail "wrong-interface does not name both links"
+  grep -q '"code":"unicast-ip","text":"Sent to the unicast address 10.99.0.5, for which this machine.s neighbour table holds no entry: ' \
+    "$work/out" || fail "unicast-ip does not say what the neighbour table holds"
+  grep -q "^lumora: 00:1A:2B:3C:4D:5E: 6 magic packets (6 sent by this machine), " "$work/err" || fail "no summary of the sent packets"
+  echo "PASS: lumora -Q out: the link each packet left by, wakeonlan's and etherwake's too, and the hints of each"
+  wait || fail "a receiver did not get what the sender says it sent"
+  [ "$(grep -c ' in udp4 10.77.0.1.[0-9]* > \(255.255.255.255\|10.77.0.255\|10.99.0.5\).9: ' "$work/in-a")" -eq 5 ] ||
+    fail "rx-a got: $(cat "$work/in-a")"
+  [ "$(grep -c -e ' in udp4 10.78.0.1.50000 > 10.78.0.255.9: ' -e ' in ether ' "$work/in-b")" -eq 2 ] || fail "rx-b got: $(cat "$work/in-b")"
+  echo "PASS: each receiving link got just what the sender says went out by it"
+}
+
 case "$group" in
   reports) run_reports "$lumora" ;;
   reports_sanitized) run_reports "$lumora_sanitized" ;;
@@ -510,5 +577,6 @@ case "$group" in
   streams) run_streams ;;
   formats) run_formats ;;
   diagnosis) run_diagnosis ;;
+  sender) run_sender ;;
   *) echo "unknown group $group"; exit 2 ;;
 esac

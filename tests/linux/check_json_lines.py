@@ -10,8 +10,9 @@ truncated (1/0), seconds and microseconds of the capture time. A field of "*"
 is not compared.
 
 With --diagnosis instead, prints each valid record's diagnosis on a line of
-its own for the test to compare: delivery, ip_destination, vlan, would_wake,
-target_interface, target_name, target_ip and the hint codes (- for null).
+its own for the test to compare: interface, direction, kind, delivery,
+ip_destination, vlan, would_wake, target_interface, target_name, target_ip
+and the hint codes (- for null).
 
 usage: check_json_lines.py record|check LINES.jsonl [EXPECTED.tsv | --diagnosis]
 """
@@ -68,7 +69,8 @@ def check_row(got, row):
 
 
 def diagnosis(got):
-    keys = ["delivery", "ip_destination", "vlan", "would_wake", "target_interface", "target_name", "target_ip"]
+    keys = ["interface", "direction", "kind", "delivery", "ip_destination", "vlan", "would_wake", "target_interface",
+            "target_name", "target_ip"]
     words = ["-" if got[k] is None else json.dumps(got[k]).strip('"') for k in keys]
     return " ".join(words + [",".join(h["code"] for h in got["hints"]) or "-"])
 
