@@ -154,7 +154,8 @@ void AnnounceStart(const Options& options, int linkType) {
         PrintMessage("reading %s, link type %s", options.readFile, pcap_datalink_val_to_name(linkType));
         return;
     }
-    PrintReadiness(machine.atStart, options.device, options.format, true);
+    // The sender's side (-Q out) need not wake: its cards are no question.
+    if (options.direction != Direction::kOut) PrintReadiness(machine.atStart, options.device, options.format, true);
     PrintMessage("listening on %s%s", SourceName(options), options.promiscuous ? " (promiscuous)" : "");
 }
 
