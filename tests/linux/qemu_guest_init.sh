@@ -1,0 +1,57 @@
+#!/bin/sh
+# /init of the guest of qemu_wake_test.sh: loads e100, asks ethtool and lumora
+# about the card's Wake-on-LAN before and after arming it, and has lumora
+# capture the frames the host sends. Each step's output goes to the console
+# between "@@begin NAME" and "@@end NAME EXIT_CODE"; "@@ready NAME" asks for a frame.
+export PATH=/bin:/sbin:/usr/bin
+guest_address=10.99.0.2/24
+wakeup=/sys/class/net/eth0/device/power/wakeup
+listen_polls=600  # of 0.1 s: software emulation starts lumora slowly
+
+mount -t proc proc /proc
+mount -t sysfs sysfs /sys
+mount -t devtmpfs devtmpfs /dev
+# Emergencies only: a kernel line on the console could split a marker line.
+echo 1 >/proc/sys/kernel/printk
+while read -r module; do insmod "/modules/$module.ko"; done </modules/order
+ip link set lo up
+ip addr add $guest_address dev eth0
+ip link set eth0 up
+echo  # ends the line the firmware's escape codes left open
+
+step() {
+  name=$1
+  shift
+  echo "@@begin $name"
+  "$@" 2>&1
+  echo "@@end $name $?"
+}
+
+# lumora's record of the frame the host sends after "@@ready NAME".
+capture() {
+  files=/tmp/$1
+  : >"$files.err"  # now: the child's redirection may come after the first poll
+  lumora -i eth0 --format json -c 1 --timeout 60 >"$files.out" 2>>"$files.err" &
+  pid=$! polls=0
+  until grep -q "listening on" "$files.err" || ! kill -0 $pid 2>/dev/null || [ $polls -ge $listen_polls ]; do
+    sleep 0.1
+    polls=$((polls + 1))
+  done
+  echo "@@ready $1"
+  step "$1" finish $pid "$files"
+}
+finish() { wait "$1"; code=$?; cat "$2.out" "$2.err"; return $code; }
+
+step ethtool-before ethtool eth0
+step wakeup-before cat $wakeup
+step check-before lumora --check -i eth0 --format json
+step check-line lumora --check -i eth0 --format line
+step arm ethtool -s eth0 wol g
+step ethtool-armed ethtool eth0
+step wakeup-armed cat $wakeup
+step check-armed lumora --check -i eth0 --format json
+capture capture-armed
+step disarm ethtool -s eth0 wol d
+capture capture-disarmed
+echo "@@done"
+poweroff -f
