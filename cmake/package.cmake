@@ -60,7 +60,17 @@ set(CPACK_STRIP_FILES ON)
 # package's files, as Debian expects.
 configure_file(${CMAKE_SOURCE_DIR}/dist/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
 lumora_gzip(${CMAKE_BINARY_DIR}/changelog ${CMAKE_BINARY_DIR}/changelog.gz)
+# The troubleshooting guide, as written and rendered, which each hint's
+# "guide" names; and the JSON Schemas of lumora's records.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/troubleshooting.md
+  ${CMAKE_SOURCE_DIR}/docs/troubleshooting.css)
+execute_process(COMMAND ${CMAKE_SOURCE_DIR}/scripts/render-guide ${CMAKE_BINARY_DIR}/troubleshooting.html
+  RESULT_VARIABLE LUMORA_GUIDE_RESULT)
+if(NOT LUMORA_GUIDE_RESULT EQUAL 0)
+  message(FATAL_ERROR "scripts/render-guide: ${LUMORA_GUIDE_RESULT}")
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+  ${CMAKE_SOURCE_DIR}/docs/troubleshooting.md ${CMAKE_BINARY_DIR}/troubleshooting.html
   ${CMAKE_SOURCE_DIR}/docs/lumora-record.schema.json ${CMAKE_SOURCE_DIR}/docs/lumora-check.schema.json
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lumora)
 include(CPack)

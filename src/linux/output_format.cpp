@@ -43,6 +43,9 @@ namespace {
 
 constexpr int kLinePasswordBytes = 16;
 constexpr int kHintTextSize = 512;
+// The troubleshooting guide the package installs beside the manual: each
+// hint code has its section there, anchored by the code.
+constexpr char kGuidePage[] = "troubleshooting.html";
 constexpr int kDevicelessNamesShown = 8;  // then "and N more"  // the longest advice with both subjects
 constexpr int kTimeTextSize = 64;
 constexpr int kNibbleBits = 4;
@@ -364,7 +367,7 @@ void PutJsonHints(Output& out, const Hints& hints) {
         char text[kHintTextSize];
         ExpandHintText(info.advice, hints.items[i], text, sizeof text);
         PutJsonString(out, text);
-        PutChar(out, '}');
+        PutFormat(out, ",\"guide\":\"%s#%s\"}", kGuidePage, info.name);
     }
     PutChar(out, ']');
 }

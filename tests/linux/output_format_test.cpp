@@ -117,7 +117,7 @@ const ExactCase kExact[] = {
      "\"well_formed\":false,\"payload\":\"" + HexCopies(15) + "112233445566\",\"truncated\":false,"
      "\"target_interface\":null,\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
      "\"ip_destination\":null,\"vlan\":null,\"would_wake\":null,\"hints\":[{\"code\":\"malformed\","
-     "\"text\":\"" + kMalformedAdvice + "\"}]}\n"},
+     "\"text\":\"" + kMalformedAdvice + "\",\"guide\":\"troubleshooting.html#malformed\"}]}\n"},
     // West of Greenwich, a half-hour offset, and a capture cut inside copy 3
     // of a datagram whose UDP header (at 40) says 110 bytes.
     {"<-0330>3:30",
@@ -131,7 +131,7 @@ const ExactCase kExact[] = {
      "\"password\":null,\"well_formed\":false,\"payload\":\"" + HexCopies(2) + "001A2B\",\"truncated\":true,"
      "\"target_interface\":null,\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
      "\"ip_destination\":\"multicast\",\"vlan\":null,\"would_wake\":null,\"hints\":[{\"code\":\"malformed\","
-     "\"text\":\"" + kMalformedAdvice + "\"}]}\n"},
+     "\"text\":\"" + kMalformedAdvice + "\",\"guide\":\"troubleshooting.html#malformed\"}]}\n"},
 };
 
 TEST_F(OutputForms, EachFormByteForByte) {
