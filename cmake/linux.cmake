@@ -58,16 +58,13 @@ target_link_libraries(capture_files PRIVATE GTest::gtest ${LUMORA_PCAP_LIBRARY})
 target_include_directories(capture_files PRIVATE tests src)
 target_compile_options(capture_files PRIVATE ${LUMORA_WARNINGS})
 
-# Sends the test traffic from inside a test namespace.
-add_executable(wake_sender tests/linux/wake_sender.cpp)
-target_compile_options(wake_sender PRIVATE ${LUMORA_WARNINGS})
 
 set(LUMORA_CAPTURE_TEST ${CMAKE_SOURCE_DIR}/tests/linux/capture_test.sh)
 foreach(group reports reports_sanitized every_interface flood errors files privileges streams formats diagnosis
     sender)
   add_test(NAME lumora_${group}
     COMMAND ${LUMORA_CAPTURE_TEST} ${group} $<TARGET_FILE:lumora> $<TARGET_FILE:lumora_sanitized>
-            $<TARGET_FILE:wake_sender> $<TARGET_FILE:capture_files>)
+            ${CMAKE_SOURCE_DIR}/tests/linux/wake_sender.py $<TARGET_FILE:capture_files>)
   # 77: not root, or no ip command; the script says which.
   set_tests_properties(lumora_${group} PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 300)
 endforeach()
@@ -79,7 +76,9 @@ add_test(NAME lumora_qemu COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/qemu_wake_test
 # 77: not root; the script says so.
 set_tests_properties(lumora_qemu PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 600)
 
-# The capture file of bench/lumora_bench.
+# The flood and the capture file of bench/lumora_bench.
+add_executable(flood_sender bench/flood_sender.cpp)
+target_compile_options(flood_sender PRIVATE ${LUMORA_WARNINGS})
 add_executable(capture_file_writer bench/capture_file_writer.cpp)
 target_link_libraries(capture_file_writer PRIVATE ${LUMORA_PCAP_LIBRARY})
 target_compile_options(capture_file_writer PRIVATE ${LUMORA_WARNINGS})

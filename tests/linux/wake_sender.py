@@ -1,0 +1,71 @@
+#!/usr/bin/python3
+"""Sends the end-to-end tests' traffic from inside a test namespace.
+  wake_sender.py udp DEST PORT HEX       one UDP datagram from port 50000
+  wake_sender.py udp6 DEST PORT HEX      the same over IPv6 (DEST may be ff02::1%IFACE)
+  wake_sender.py frame IFACE HEX         one raw Ethernet frame, header included
+  wake_sender.py flood DEST PORT COUNT EVERY SECONDS
+      COUNT datagrams as fast as they go, every EVERY-th a magic packet whose
+      4-byte password is its number (0, 1, ...); stops after SECONDS.
+UDP goes out without a checksum, so what lumora reports is the same every run.
+"""
+import errno
+import socket
+import sys
+import time
+
+SOURCE_PORT = 50000
+SO_NO_CHECK = 11
+UDP_NO_CHECK6_TX = 101
+FLOOD_TARGET = bytes.fromhex("001a2b3c4d5e")
+FLOOD_FILLER = b"\x5a" * 64
+
+
+def udp_socket(family):
+    s = socket.socket(family, socket.SOCK_DGRAM)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    if family == socket.AF_INET:
+        s.setsockopt(socket.SOL_SOCKET, SO_NO_CHECK, 1)
+    else:
+        s.setsockopt(socket.IPPROTO_UDP, UDP_NO_CHECK6_TX, 1)
+    s.bind(("", SOURCE_PORT))
+    return s
+
+
+def send(s, payload, to):
+    while True:  # a full queue: try again
+        try:
+            return s.sendto(payload, to)
+        except OSError as error:
+            if error.errno not in (errno.ENOBUFS, errno.EAGAIN):
+                raise
+
+
+def flood(dest, port, count, every, seconds):
+    s, deadline, start, sent, magic = udp_socket(socket.AF_INET), time.monotonic() + seconds, time.monotonic(), 0, 0
+    while sent < count and time.monotonic() < deadline:
+        is_magic = sent % every == every - 1
+        send(s, b"\xff" * 6 + FLOOD_TARGET * 16 + magic.to_bytes(4, "big") if is_magic else FLOOD_FILLER, (dest, port))
+        sent, magic = sent + 1, magic + is_magic
+    elapsed = time.monotonic() - start
+    print(f"sent {sent} datagrams ({magic} magic packets) in {elapsed:.3f} s: {sent / elapsed:.0f} datagrams per second")
+
+
+def main(mode, *args):
+    if mode == "udp":
+        send(udp_socket(socket.AF_INET), bytes.fromhex(args[2]), (args[0], int(args[1])))
+    elif mode == "udp6":
+        to = socket.getaddrinfo(args[0], args[1], socket.AF_INET6, socket.SOCK_DGRAM)[0][4]
+        send(udp_socket(socket.AF_INET6), bytes.fromhex(args[2]), to)
+    elif mode == "frame":
+        with socket.socket(socket.AF_PACKET, socket.SOCK_RAW) as s:
+            s.bind((args[0], 0))
+            s.send(bytes.fromhex(args[1]))
+    elif mode == "flood":
+        flood(args[0], int(args[1]), int(args[2]), int(args[3]), int(args[4]))
+    else:
+        sys.exit(__doc__)
+
+
+if __name__ == "__main__":
+    main(*sys.argv[1:])
