@@ -35,6 +35,9 @@ TEST(Options, BadUsageWhateverTheOrder) {
         {"--promisc"}, {"-i", "any", "--promisc"}, {"-w", "-"}, {"-c", "3", "-c", "3"}, {"-r", "a", "-r", "b"},
         {"--bogus", "-h"}, {"-h", "-x"}, {"-c"}, {"--mac", "00:1a:2b:3c:4d"}, {"--format", "xml"},
         {"--mac", "001a2b3c4d5e", "--mac", "001a2b3c4d5e"}, {"--format", "line", "--format", "json"},
+        {"--check", "-r", "f"}, {"--check", "-c", "1"}, {"--check", "--format", "report"}, {"--check", "-Q", "out"},
+        {"--timeout", "5", "-r", "f"}, {"--timeout", "0"}, {"--timeout", "5", "--timeout", "5"}, {"-Q", "up"},
+        {"-Q", "in", "-Q", "out"},
     };
     for (const auto& words : bad) {
         std::string line;
@@ -72,6 +75,16 @@ TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
     EXPECT_EQ(every.expression, "");
     EXPECT_FALSE(every.filterMac);
     EXPECT_EQ(every.format, OutputFormat::kReport);
+
+    // A timeout awaits one packet unless told more; --check prints lines unless told json.
+    Options timed, check;
+    std::vector<std::string> wait = {"--timeout", "60", "-Q", "inout"}, ask = {"--check", "-i", "eth0"};
+    ASSERT_EQ(Parse(wait, &timed), OptionsOutcome::kRun);
+    EXPECT_EQ(timed.count, 1);
+    EXPECT_EQ(timed.timeout, 60);
+    EXPECT_EQ(timed.direction, Direction::kInOut);
+    ASSERT_EQ(Parse(ask, &check), OptionsOutcome::kRun);
+    EXPECT_EQ(check.format, OutputFormat::kLine);
 }
 
 }  // namespace
