@@ -1,23 +1,28 @@
-// The two formats, each written in one pass into the caller's buffer.
+// The two formats, each written in one pass into the caller's buffer, and
+// the readiness of a card (--check) in the same two.
 //
 // line, one per magic packet, fields separated as tcpdump does:
-//   21:05:03.123456 eth0 udp4 10.77.0.1.50000 > 10.77.0.255.9: target 00:1A:2B:3C:4D:5E, 16/16 copies, password A1:A2:A3:A4
-//   time of day (local, microseconds), interface, kind, source > destination
-//   (address.port for UDP, IPv6 too, as tcpdump writes it; MAC for ether),
-//   target MAC, intact copies, then the password if any (at most 16 bytes,
-//   then "...") and "malformed: <reasons>" when the packet is not well formed.
-//   Interface bytes that would break the line (controls, space, DEL,
-//   backslash) are written as \xNN.
+//   21:05:03.123456 eth0 in udp4 10.77.0.1.50000 > 10.77.0.255.9: target 00:1A:2B:3C:4D:5E, 16/16 copies, password A1:A2:A3:A4
+//   time of day (local, microseconds), interface, direction (in, out), kind,
+//   source > destination (address.port for UDP, IPv6 too, as tcpdump writes
+//   it; MAC for ether), target MAC, intact copies, then the password if any
+//   (at most 16 bytes, then "..."), "malformed: <reasons>" when the packet is
+//   not well formed, "would (not) wake this machine" when the target is one
+//   of its interfaces, the target's name and address when known, and the
+//   hint codes. Interface bytes that would break the line (controls, space,
+//   DEL, backslash) are written as \xNN.
 //
-// json, one object per line, keys always in this order:
+// json, one object per line, every key always there, in this order (the
+// schema is docs/lumora-record.schema.json):
 //   time             string, RFC 3339 local time with microseconds and offset,
 //                    "2026-03-07T21:05:03.123456+01:00"
 //   interface        string, null when read from a capture file
+//   direction        "in" or "out"
 //   kind             "udp4", "udp6" or "ether"
 //   source           string, address (UDP) or MAC (ether)
 //   destination      likewise
-//   source_port      integer, UDP only (the key is left out for ether)
-//   destination_port integer, UDP only (likewise)
+//   source_port      integer, null for ether
+//   destination_port integer, null for ether
 //   udp_length       integer, null for ether
 //   udp_checksum     integer, null for ether
 //   target_mac       "00:1A:2B:3C:4D:5E", "--" for bytes never received
@@ -26,6 +31,14 @@
 //   well_formed      true or false
 //   payload          upper-case hex string, the payload whole as captured
 //   truncated        true or false
+//   target_interface, target_name, target_ip   strings or null
+//   delivery         "broadcast", "target_unicast", "other_unicast",
+//                    "multicast" or null
+//   ip_destination   "limited_broadcast", "subnet_broadcast", "other_subnet",
+//                    "unicast", "multicast" or null
+//   vlan             integer or null
+//   would_wake       true, false or null
+//   hints            [{"code": ..., "text": ..., "guide": ...}, ...]
 // No spaces between tokens. Strings escape '"' and '\' with a backslash and
 // every byte below 0x20 as \u00xx. Valid UTF-8 passes through; a byte that
 // is not part of a valid UTF-8 sequence is written as \u00xx, its Latin-1
