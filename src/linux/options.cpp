@@ -28,21 +28,20 @@ enum LongOnly {
     kListHintsOption,
 };
 
-struct DirectionName {
+// A word an option takes, and what it means.
+template <typename Value>
+struct Named {
     const char* name;
-    Direction direction;
+    Value value;
 };
-constexpr DirectionName kDirections[] = {
+
+constexpr Named<Direction> kDirections[] = {
     {"in", Direction::kIn},
     {"out", Direction::kOut},
     {"inout", Direction::kInOut},
 };
 
-struct FormatName {
-    const char* name;
-    OutputFormat format;
-};
-constexpr FormatName kFormats[] = {
+constexpr Named<OutputFormat> kFormats[] = {
     {"report", OutputFormat::kReport},
     {"line", OutputFormat::kLine},
     {"json", OutputFormat::kJson},
@@ -183,38 +182,33 @@ bool TakeMac(Options* options, Parse* parse) {
     return Usage("bad MAC '%s': give it as 00:1A:2B:3C:4D:5E, 00-1a-2b-3c-4d-5e or 001a2b3c4d5e", optarg);
 }
 
-bool TakeFormat(Options* options, Parse* parse) {
-    if (parse->formatGiven) return Usage("option '%s' given twice", "--format");
-    parse->formatGiven = true;
-    for (const FormatName& known : kFormats) {
-        if (std::strcmp(optarg, known.name) != 0) continue;
-        options->format = known.format;
+// The value `optarg` names in `known`; `bad` is the message when it names none.
+template <typename Value, std::size_t Count>
+bool TakeNamed(const char* option, const Named<Value> (&known)[Count], const char* bad, bool* given, Value* value) {
+    if (*given) return Usage("option '%s' given twice", option);
+    *given = true;
+    for (const Named<Value>& word : known) {
+        if (std::strcmp(optarg, word.name) != 0) continue;
+        *value = word.value;
         return true;
     }
-    return Usage("bad format '%s': give report, line or json", optarg);
-}
-
-bool TakeDirection(Options* options, Parse* parse) {
-    if (parse->directionGiven) return Usage("option '-%s' given twice", "Q");
-    parse->directionGiven = true;
-    for (const DirectionName& known : kDirections) {
-        if (std::strcmp(optarg, known.name) != 0) continue;
-        options->direction = known.direction;
-        return true;
-    }
-    return Usage("bad direction '%s': give in, out or inout", optarg);
+    return Usage(bad, optarg);
 }
 
 bool TakeOption(int code, const char* argument, Options* options, Parse* parse) {
     switch (code) {
         case 'i': case 'r': case 'w': case 'Z': case 'c': return TakeValue(code, options, parse);
         case 'D': options->listInterfaces = true; return true;
-        case 'Q': return TakeDirection(options, parse);
+        case 'Q':
+            return TakeNamed("-Q", kDirections, "bad direction '%s': give in, out or inout", &parse->directionGiven,
+                             &options->direction);
         case kPromiscOption: options->promiscuous = true; return true;
         case 'h': parse->help = true; return true;
         case kVersionOption: parse->version = true; return true;
         case kMacOption: return TakeMac(options, parse);
-        case kFormatOption: return TakeFormat(options, parse);
+        case kFormatOption:
+            return TakeNamed("--format", kFormats, "bad format '%s': give report, line or json", &parse->formatGiven,
+                             &options->format);
         case kCheckOption: options->check = true; return true;
         case kTimeoutOption: return TakeTimeout(options);
         case kListHintsOption: options->listHints = true; return true;
