@@ -46,6 +46,11 @@ endfunction()
 
 lumora_windows_test(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp)
 lumora_windows_test(dialog_test tests/worker_dialog_test.cpp tests/gui_test_support.cpp ${LUMORA_RESOURCES})
+# The Help test registers this as the browser and reads what it records.
+add_executable(standin_browser WIN32 tests/standin_browser.cpp)
+target_compile_options(standin_browser PRIVATE ${LUMORA_WARNINGS})
+target_link_libraries(dialog_test PRIVATE shlwapi)
+add_dependencies(dialog_test standin_browser)
 lumora_windows_test(lumora_exe_test tests/lumora_exe_test.cpp tests/gui_test_support.cpp)
 target_link_libraries(lumora_exe_test PRIVATE version)
 add_dependencies(lumora_exe_test Lumora)

@@ -48,6 +48,12 @@ std::string WindowText(HWND hwnd) {
     return text;
 }
 
+std::string BesideThisProgram(const char* name) {
+    char path[MAX_PATH];
+    const std::string self(path, GetModuleFileNameA(nullptr, path, sizeof path));
+    return self.substr(0, self.find_last_of("\\/") + 1) + name;
+}
+
 INT_PTR RunModal(const char* caption, const std::function<INT_PTR()>& modal, const std::function<void(HWND)>& drive) {
     std::atomic<bool> ended{false};
     std::thread driver([&] {

@@ -17,6 +17,9 @@ HWND WaitForDialog(const char* caption);
 
 std::string WindowText(HWND hwnd);
 
+// The full path of the file `name` in this test program's folder.
+std::string BesideThisProgram(const char* name);
+
 // Runs `modal` (a modal dialog captioned `caption`) on this thread and
 // `drive` on a second one once the dialog is shown. A dialog the driver
 // failed to end is ended for it, so a failure never hangs.

@@ -75,11 +75,7 @@ TEST(FailureReport, NamesTheCallTheCodeAndTheSystemsText) {
 }
 
 // Lumora.exe is built next to this test program.
-std::string LumoraPath() {
-    char path[MAX_PATH];
-    const std::string self(path, GetModuleFileNameA(nullptr, path, sizeof path));
-    return self.substr(0, self.find_last_of("\\/") + 1) + "Lumora.exe";
-}
+std::string LumoraPath() { return BesideThisProgram("Lumora.exe"); }
 
 TEST(LumoraExe, WithoutARawSocketItExplainsTheFailureAndExitsWith1) {
     // Wine refuses the receive-all raw socket, as Windows does for a user

@@ -2,16 +2,20 @@
 // dialog its template gives, the ways to close it, stopping the worker, the
 // hand-off of texts and the log.
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "analysis/magic_packet.h"
 #include "app/startup.h"
 #include "gui_test_support.h"
 #include "resource.h"
+#include "ui/dialog_proc.h"
 #include "ui/text_copy.h"
 #include "ui/up_dialog.h"
 
@@ -115,6 +119,81 @@ TEST(WorkerDialog, EveryWayItEndsGivesItsCodeAndStopsTheWorker) {
         EXPECT_EQ(ExitCode(script.thread), script.block ? kForcedExitCode : 0u);
         EXPECT_EQ(dialog.hThread, nullptr);
     }
+}
+
+// The stand-in browser (tests/standin_browser.cpp), made the opener of .html
+// files and http URLs for the test's length, records in `record` what Help
+// asked the shell to open and how. HKEY_CLASSES_ROOT: Wine 8 ignores the
+// user's own classes. The prefix is shared, so Wine's http opener is put back.
+constexpr char kHttpOpen[] = "http\\shell\\open\\command";
+constexpr LONG kRegistryValueSize = 1024;
+
+struct StandinBrowser {
+    const std::string record = BesideThisProgram("standin_browser.txt");
+    HANDLE looked = CreateEventA(nullptr, TRUE, FALSE, "LumoraStandinBrowserLooked");
+    char httpOpen[kRegistryValueSize] = "";
+    LONG httpOpenSize = kRegistryValueSize;
+    const bool hadHttpOpen = RegQueryValueA(HKEY_CLASSES_ROOT, kHttpOpen, httpOpen, &httpOpenSize) == ERROR_SUCCESS;
+    StandinBrowser() {
+        const std::string open = "\"" + BesideThisProgram("standin_browser.exe") + "\" \"" + record + "\" \"%1\"";
+        for (const char* key : {"LumoraStandin\\shell\\open\\command", kHttpOpen})
+            RegSetValueA(HKEY_CLASSES_ROOT, key, REG_SZ, open.c_str(), 0);
+        RegSetValueA(HKEY_CLASSES_ROOT, ".html", REG_SZ, "LumoraStandin", 0);
+    }
+    ~StandinBrowser() {
+        for (const char* key : {"LumoraStandin", ".html"}) SHDeleteKeyA(HKEY_CLASSES_ROOT, key);
+        if (hadHttpOpen) RegSetValueA(HKEY_CLASSES_ROOT, kHttpOpen, REG_SZ, httpOpen, 0);
+        else SHDeleteKeyA(HKEY_CLASSES_ROOT, "http");
+        SetEvent(looked);
+        CloseHandle(looked);
+        DeleteFileA(record.c_str());
+    }
+    std::string Seen() const {
+        std::ifstream file(record, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+};
+
+enum class Guide { kNone, kFile, kFolder };
+struct HelpCase { const char* name; Guide guide; bool opensGuide; };
+
+TEST(WorkerDialog, HelpOpensTheGuideBesideTheProgramElseThePageAndKeepsTheFocus) {
+    const std::string guide = BesideThisProgram("wakeonlan_troubleshoot.html");
+    const HelpCase cases[] = {{"guide beside", Guide::kFile, true}, {"no guide", Guide::kNone, false},
+                              {"a folder of its name", Guide::kFolder, false}};
+    StandinBrowser browser;
+    // Away from the program's folder, where ctest starts it, so a guide looked
+    // up in the current folder instead is missed.
+    char folder[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, folder);
+    SetCurrentDirectoryA("C:\\");
+    for (const HelpCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeleteFileA(browser.record.c_str());
+        if (c.guide == Guide::kFile)
+            CloseHandle(CreateFileA(guide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        if (c.guide == Guide::kFolder) CreateDirectoryA(guide.c_str(), nullptr);
+        ResetEvent(browser.looked);
+        WorkerScript script;
+        script.block = true;
+        CUPDialog dialog(nullptr, ScriptedWorker, &script, kCaption, 0, "");
+        std::string seen;
+        RunDialog(dialog, [&](HWND hwnd) {
+            EXPECT_TRUE(WaitUntil([hwnd] { SetForegroundWindow(hwnd); return GetForegroundWindow() == hwnd; }));
+            Post(GetDlgItem(hwnd, IDHELP), BM_CLICK);
+            EXPECT_TRUE(WaitUntil([&] { seen = browser.Seen(); return !seen.empty() && seen.back() == '\n'; }));
+            EXPECT_EQ(GetForegroundWindow(), hwnd);
+            // What took the front instead (Wine's Explorer, given a folder) holds
+            // ctest's output pipe: closed, so a failure does not stall the suite.
+            if (GetForegroundWindow() != hwnd) PostMessageA(GetForegroundWindow(), WM_CLOSE, 0, 0);
+            SetEvent(browser.looked);
+            Post(hwnd, WM_COMMAND, IDCANCEL);
+        });
+        EXPECT_EQ(seen, std::to_string(SW_SHOWMINNOACTIVE) + " " + (c.opensGuide ? guide : kHelpPageUrl) + "\n");
+        DeleteFileA(guide.c_str());
+        RemoveDirectoryA(guide.c_str());
+    }
+    SetCurrentDirectoryA(folder);
 }
 
 struct Control { int id; const char* windowClass; std::string text; LONG style; };

@@ -2,19 +2,26 @@
 
 #include <shellapi.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include "analysis/magic_packet.h"
 #include "resource.h"
 #include "ui/log_text.h"
 #include "ui/up_dialog.h"
 
-// Help opens this troubleshooting page, on the project's own host.
+// Help opens this troubleshooting page, on the project's own host, when no
+// guide lies beside the program.
 const char kHelpPageUrl[] = "http://lumora.example.org/wakeonlan_troubleshoot.aspx";
 
 namespace {
 
 constexpr int kScrollToEndLines = 5000;
+
+// The guide shipped beside Lumora.exe works offline, unlike the page.
+constexpr char kHelpGuideName[] = "wakeonlan_troubleshoot.html";
+constexpr DWORD kHelpPathSize = MAX_PATH;
 
 CUPDialog* DialogObject(HWND hwnd) {
     return reinterpret_cast<CUPDialog*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
@@ -53,9 +60,27 @@ BOOL OnInitDialog(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     return TRUE;  // the focus goes to the first tab stop, Cancel
 }
 
+// The full path of the guide beside the running program, written into
+// `path`, if it is there; otherwise the page's address.
+const char* HelpTarget(char* path, DWORD size) {
+    const DWORD length = GetModuleFileNameA(nullptr, path, size);
+    if (length == 0 || length >= size) return kHelpPageUrl;  // failed or cut short
+    char* folderEnd = path;  // just past the last backslash
+    // Character by character: a double-byte character's trail byte may be a backslash.
+    for (char* c = path; *c != '\0'; c = CharNextA(c))
+        if (*c == '\\') folderEnd = c + 1;
+    const std::size_t folderLength = static_cast<std::size_t>(folderEnd - path);
+    if (folderLength + sizeof kHelpGuideName > size) return kHelpPageUrl;
+    std::memcpy(folderEnd, kHelpGuideName, sizeof kHelpGuideName);  // with its terminator
+    const DWORD attributes = GetFileAttributesA(path);
+    const bool isFile = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    return isFile ? path : kHelpPageUrl;
+}
+
 void OpenHelpPage() {
+    char path[kHelpPathSize];
     // Minimized and without the focus, so the log stays in front.
-    ShellExecuteA(nullptr, "open", kHelpPageUrl, nullptr, nullptr, SW_SHOWMINNOACTIVE);
+    ShellExecuteA(nullptr, "open", HelpTarget(path, kHelpPathSize), nullptr, nullptr, SW_SHOWMINNOACTIVE);
 }
 
 BOOL OnCommand(HWND hwnd, WPARAM wParam) {
