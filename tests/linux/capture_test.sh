@@ -523,10 +523,7 @@ veth-a out udp4 - other_subnet - - - - - unicast-ip
 veth-a out udp4 - limited_broadcast - - - - - one-interface-only
 veth-b out ether - - - - - - - -
 EOF
-  grep -q '"code":"one-interface-only","text":"Sent to a broadcast address every network shares, it left by veth-a only, not by veth-b: ' \
-    "$work/out" || fail "one-interface-only does not name both links"
-  grep -q '"code":"wrong-interface","text":"The packet is on veth-a, but the target is on veth-b: ' "$work/out" ||
-    fail "wrong-interface does not name both links"
+  grep -q 'it left by veth-a only, not by veth-b: ' "$work/out" || fail "one-interface-only does not name both links"
   grep -q '"code":"unicast-ip","text":"Sent to the unicast address 10.99.0.5, for which this machine.s neighbour table holds no entry: ' \
     "$work/out" || fail "unicast-ip does not say what the neighbour table holds"
   grep -q "^lumora: 00:1A:2B:3C:4D:5E: 6 magic packets (6 sent by this machine), " "$work/err" || fail "no summary of the sent packets"

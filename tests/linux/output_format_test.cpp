@@ -257,22 +257,6 @@ Bytes WakeFor(unsigned char last) {
     return packet::MagicPayload({}, {}, mac);
 }
 
-TEST_F(Summary, OneLinePerTargetInFirstSeenOrder) {
-    Add(WakeFor(0x5E), "10.77.0.1");
-    Add(WakeFor(0x01), "02:4C:55:0A:B0:01", k20260307At200503Utc + 5);
-    Add(MagicCopies(15), "10.77.0.2", k20260307At200503Utc + 60);
-    Add(WakeFor(0x5E), "10.77.0.1", k20260307At200503Utc + 3600);
-    Add(MagicCopies(0, {0x00, 0x1A}), "fe80::1", k20260307At200503Utc + 7);
-    EXPECT_EQ(Lines(), (std::vector<std::string>{
-                           "00:1A:2B:3C:4D:5E: 3 magic packets, 2 well formed, first 2026-03-07 21:05:03, "
-                           "last 2026-03-07 22:05:03, from 10.77.0.1, 10.77.0.2",
-                           "00:1A:2B:3C:4D:01: 1 magic packet, 1 well formed, first 2026-03-07 21:05:08, "
-                           "last 2026-03-07 21:05:08, from 02:4C:55:0A:B0:01",
-                           "00:1A:--:--:--:--: 1 magic packet, 0 well formed, first 2026-03-07 21:05:10, "
-                           "last 2026-03-07 21:05:10, from fe80::1",
-                       }));
-}
-
 // Each distinct source sends twice; repeats never count as another source.
 TEST_F(Summary, NamesTheFirstSourcesAndCountsTheRest) {
     const std::pair<int, std::string> cases[] = {
