@@ -503,7 +503,7 @@ run_sender() {
   make_sender
   start_receiver a 5
   start_receiver b 2
-  rx=$tx start_lumora "$lumora" -Q out --format json -c 7
+  rx=$tx start_lumora "$lumora" -Q out --format json -c 7 --timeout 60
   local from="ip netns exec $tx"
   $from "$sender" udp 255.255.255.255 9 "$(magic $target)" || fail "sending to 255.255.255.255"
   $from "$sender" udp 10.77.0.255 9 "$(magic $target)" || fail "sending to 10.77.0.255"
