@@ -101,11 +101,12 @@ void DiagnoseSighting(const FrameMagic& magic, MachineState* machine, Sighting* 
     PacketFacts facts = PacketFactsOf(magic, *s, macText);
     facts.receivingIndex = ReceivingIndex(magic, *machine);
     facts.outgoing = s->outgoing;
-    facts.routePrefix = s->outgoing && facts.ipFamily == kIpv4 ? ReadRoutePrefixLength(facts.ipDestination) : -1;
+    facts.routePrefix = -1;
     NeighbourMatches neighbours{};
     if (machine->live) {
         // Its own send may just have changed the neighbour table: read it anew.
         if (s->outgoing) machine->readAtMs = -1;
+        if (s->outgoing && facts.ipFamily == kIpv4) facts.routePrefix = ReadRoutePrefixLength(facts.ipDestination);
         Refresh(machine);
         if (facts.targetMac != nullptr)
             MatchNeighbours(machine->neighbours, facts.targetMac, facts.ipFamily, facts.ipDestination, &neighbours);
