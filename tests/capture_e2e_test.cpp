@@ -25,6 +25,7 @@ constexpr char kCaption[] = "Lumora v" LUMORA_VERSION_SHORT;
 constexpr DWORD kBurstTimeoutMs = 30000;
 constexpr int kBitmapBits = 24;
 constexpr WORD kBitmapMagic = 0x4D42;  // "BM"
+constexpr int kHostNameBytes = 256;
 
 // A MAC that numbers the packet: 10:11:12:13:00:NN.
 Bytes NumberedMagic(int index, const Bytes& prefix = {}, const Bytes& password = {}) {
@@ -76,6 +77,12 @@ protected:
         // Our own reference on the socket library: Lumora drops its own after end code 1.
         WSADATA wsa;
         ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+        // Lumora ends silently when its host name does not resolve; the test says so.
+        char name[kHostNameBytes] = "";
+        gethostname(name, sizeof name);
+        ASSERT_NE(gethostbyname(name), nullptr) << "the host name '" << name << "' does not resolve (Winsock error "
+                                                << WSAGetLastError() << "), so Lumora cannot start: run the suite "
+                                                << "through scripts/wine-session, which gives it an /etc/hosts";
         ASSERT_TRUE(OpenCaptureSocket(kWineSetup, &capture));
         int size = sizeof host;
         ASSERT_EQ(getsockname(capture, reinterpret_cast<sockaddr*>(&host), &size), 0);
