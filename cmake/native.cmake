@@ -3,6 +3,10 @@
 find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 
+# No path of the checkout in what ships (__FILE__, as an assert would embed
+# it), so that two checkouts build the same .deb.
+add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+
 set(LUMORA_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 set(LUMORA_ANALYSIS_SOURCES src/analysis/magic_packet.cpp src/analysis/ethernet_wake.cpp
   src/analysis/wake_verdict.cpp)

@@ -5,6 +5,11 @@ enable_language(RC)
 add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501)
 # One .exe with nothing to install: no MinGW runtime DLLs.
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static")
+# The same commit builds the same bytes, so a download can be checked against
+# a build: no link time in the PE header, and no path of the checkout in the
+# code (__FILE__, as an assert would embed it). windres takes no such flag.
+add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.>)
+add_link_options(-Wl,--no-insert-timestamp)
 
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
