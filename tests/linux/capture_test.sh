@@ -510,6 +510,8 @@ run_sender() {
   $from "$sender" udp 10.78.0.255 9 "$(magic $target)" || fail "sending to 10.78.0.255"
   $from "$sender" udp 255.255.255.255 9 "$(magic 024c55000099)" || fail "sending for 02:4c:55:00:00:99"
   $from "$sender" udp 10.99.0.5 9 "$(magic $target)" || fail "sending to 10.99.0.5"
+  getent protocols udp >/dev/null ||
+    fail "wakeonlan looks up the udp protocol by name, and this machine has no /etc/protocols entry for it (netbase, which scripts/setup installs)"
   $from wakeonlan 00:1a:2b:3c:4d:5e >/dev/null || fail "wakeonlan"
   $from etherwake -i veth-b 00:1a:2b:3c:4d:5e || fail "etherwake"
   finish_lumora
