@@ -2,6 +2,7 @@
 # and the records under the sanitizers, and end-to-end runs in network
 # namespaces that the test script creates (root only).
 find_library(LUMORA_PCAP_LIBRARY pcap REQUIRED)  # Debian's libpcap-dev
+find_library(LUMORA_MNL_LIBRARY mnl REQUIRED)  # libmnl-dev: the rtnetlink questions
 
 # The IPv6 report, the link layers and the wake diagnosis are lumora's alone:
 # Lumora.exe listens to IPv4 only and reads nothing of the machine's cards.
@@ -40,14 +41,19 @@ set(LUMORA_LINUX_SOURCES
   src/linux/capture/stop_signals.cpp
   src/linux/facts/readiness.cpp
   src/linux/facts/sighting_diagnosis.cpp
-  src/linux/facts/system_facts.cpp
+  src/linux/facts/card_state.cpp
+  src/linux/facts/ethers.cpp
+  src/linux/facts/interfaces.cpp
+  src/linux/facts/neighbours.cpp
+  src/linux/facts/route.cpp
+  src/linux/facts/rtnetlink.cpp
   src/linux/program/main.cpp
   src/linux/program/options.cpp
 )
 
 function(lumora_linux_program name records)
   add_executable(${name} ${LUMORA_LINUX_SOURCES})
-  target_link_libraries(${name} PRIVATE ${records} ${LUMORA_PCAP_LIBRARY})
+  target_link_libraries(${name} PRIVATE ${records} ${LUMORA_PCAP_LIBRARY} ${LUMORA_MNL_LIBRARY})
   target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
   target_include_directories(${name} PRIVATE res)
 endfunction()

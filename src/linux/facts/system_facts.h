@@ -1,8 +1,10 @@
-// The facts lumora reads from the running kernel for the diagnosis: the
-// interfaces and their IPv4 subnets (getifaddrs), each card's Wake-on-LAN
-// state (the SIOCETHTOOL ioctl) and device wakeup flag (sysfs), the
-// neighbour table (rtnetlink) and /etc/ethers. Only the card state needs a
-// privilege (CAP_NET_ADMIN); the rest works after lumora has given its up.
+// The facts lumora reads from the running kernel for the diagnosis, one
+// source a file: the interfaces and their IPv4 subnets (interfaces.cpp,
+// getifaddrs), each card's Wake-on-LAN state and device (card_state.cpp, the
+// SIOCETHTOOL ioctl and sysfs), the neighbour table and the route to an
+// address (neighbours.cpp, route.cpp: rtnetlink through libmnl) and
+// /etc/ethers (ethers.cpp). Only the card state needs a privilege
+// (CAP_NET_ADMIN); the rest works after lumora has given its up.
 #pragma once
 
 #include "analysis/machine_facts.h"
@@ -16,6 +18,10 @@ bool ReadLocalInterfaces(LocalInterfaces* interfaces);
 // wakeup flag, of interface `name`. Without CAP_NET_ADMIN read is kUnknown;
 // the wakeup flag is read either way.
 void ReadCardState(const char* name, CardState* card);
+
+// Whether a device (a card) is behind interface `name`; veth, bridges and
+// tunnels have none.
+bool HasDevice(const char* name);
 
 // Copies the card states of `from` into the interfaces of `to` with the same
 // index and name, so a list re-read after start-up keeps what was read then.
