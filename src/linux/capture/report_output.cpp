@@ -26,23 +26,24 @@ int ToLineFeeds(char* text) {
 // A stop request gives up on a reader that no longer reads; the caller then
 // sees the request and ends. SIGPIPE is ignored, so a reader that went away
 // shows here as EPIPE.
-bool WriteAll(int descriptor, const char* text, int length) {
+Written WriteAll(int descriptor, const char* text, int length) {
     while (length > 0 && !StopRequested()) {
         const ssize_t written = write(descriptor, text, static_cast<size_t>(length));
         if (written < 0 && errno == EINTR) continue;
+        if (written < 0 && errno == EPIPE) return Written::kReaderGone;
         if (written < 0) {
             PrintMessage("cannot write the report: %s", std::strerror(errno));
-            return false;
+            return Written::kFailed;
         }
         text += written;
         length -= static_cast<int>(written);
     }
-    return true;
+    return Written::kWhole;
 }
 
 }  // namespace
 
-bool PrintReport(char* report) {
+Written PrintReport(char* report) {
     const int length = ToLineFeeds(report);
     return WriteAll(STDOUT_FILENO, report, length);
 }

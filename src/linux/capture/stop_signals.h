@@ -1,6 +1,6 @@
 // Ctrl-C, SIGTERM and SIGHUP end the capture cleanly instead of killing it,
-// and so does --timeout's alarm; a reader that went away shows as a failed
-// write, not as SIGPIPE.
+// and so does --timeout's alarm; a reader that went away shows as EPIPE on
+// the next write, not as SIGPIPE.
 #pragma once
 
 #include <pcap/pcap.h>

@@ -47,6 +47,7 @@ struct Session {
     long frames = 0;
     long reports = 0;
     bool failed = false;
+    bool outputEnded = false;  // standard output is gone: no closing lines either
     std::time_t second = -1;  // the capture second `local` holds
     std::tm local{};
     bool localValid = false;  // false for a second no calendar takes
@@ -63,6 +64,13 @@ void ConvertCaptureTime(Session* session, std::time_t seconds) {
 void Stop(Session* session, bool failed) {
     session->failed = session->failed || failed;
     pcap_breakloop(session->handle);
+}
+
+// As tcpdump and grep end when their reader does: at once, and quietly
+// unless the write failed for another reason.
+void EndOutput(Session* session, Written written) {
+    session->outputEnded = true;
+    Stop(session, written == Written::kFailed);
 }
 
 // -i names the interface; every interface's frames say theirs; a file's do not.
@@ -121,7 +129,8 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
         return PrintMessage("frame %ld: a magic packet with a capture time no calendar can show: not reported",
                             session->frames);
     if (session->frameFile != nullptr && !WriteFrame(session->frameFile, header, bytes)) return Stop(session, true);
-    if (!PrintReport(text)) return Stop(session, true);
+    const Written written = PrintReport(text);
+    if (written != Written::kWhole) return EndOutput(session, written);
     CountSighting(&summary, sighting);
     if (++session->reports == session->count) Stop(session, false);
 }
@@ -262,10 +271,11 @@ int Run(const Options& options) {
     if (options.timeout > 0 && !StopAfter(options.timeout)) return kExitFailure;
     Capture(&session, SourceName(options));
     StopCaptureOnSignal(nullptr);
-    AnnounceEnd(options, session);
+    if (!session.outputEnded) AnnounceEnd(options, session);
     if (session.frameFile != nullptr) pcap_dump_close(session.frameFile);
     pcap_close(session.handle);
     if (session.failed) return kExitFailure;
+    if (session.outputEnded) return kExitOk;
     return TimedOut(options, session) ? kExitTimedOut : kExitOk;
 }
 
