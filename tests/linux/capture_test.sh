@@ -471,6 +471,8 @@ make_sender() {
   ip -n "$tx" neigh replace 10.77.0.2 lladdr "$(ip netns exec "$tx-a" cat /sys/class/net/rx-a/address)" \
     dev veth-a nud permanent
   ip -n "$tx" route add default via 10.77.0.2 dev veth-a
+  # A network beyond the first link, whose broadcast address the route tells.
+  ip -n "$tx" route add 10.99.1.0/24 via 10.77.0.2 dev veth-a
   # The target 02:4c:55:00:00:99 is known on the second link.
   ip -n "$tx" neigh replace 10.78.0.9 lladdr 02:4c:55:00:00:99 dev veth-b nud permanent
 }
@@ -484,15 +486,16 @@ start_receiver() {
 
 run_sender() {
   make_sender
-  start_receiver a 5
+  start_receiver a 6
   start_receiver b 2
-  rx=$tx start_lumora "$lumora" -Q out --format json -c 7 --timeout 60
+  rx=$tx start_lumora "$lumora" -Q out --format json -c 8 --timeout 60
   local from="ip netns exec $tx"
   $from "$sender" udp 255.255.255.255 9 "$(magic $target)" || fail "sending to 255.255.255.255"
   $from "$sender" udp 10.77.0.255 9 "$(magic $target)" || fail "sending to 10.77.0.255"
   $from "$sender" udp 10.78.0.255 9 "$(magic $target)" || fail "sending to 10.78.0.255"
   $from "$sender" udp 255.255.255.255 9 "$(magic 024c55000099)" || fail "sending for 02:4c:55:00:00:99"
   $from "$sender" udp 10.99.0.5 9 "$(magic $target)" || fail "sending to 10.99.0.5"
+  $from "$sender" udp 10.99.1.255 9 "$(magic $target)" || fail "sending to 10.99.1.255"
   $from wakeonlan 00:1a:2b:3c:4d:5e >/dev/null || fail "wakeonlan"
   $from etherwake -i veth-b 00:1a:2b:3c:4d:5e || fail "etherwake"
   finish_lumora
@@ -503,16 +506,17 @@ veth-a out udp4 - subnet_broadcast - - - - - -
 veth-b out udp4 - subnet_broadcast - - - - - -
 veth-a out udp4 - limited_broadcast - - - - 10.78.0.9 one-interface-only,wrong-interface
 veth-a out udp4 - other_subnet - - - - - unicast-ip
+veth-a out udp4 - other_subnet - - - - - not-this-subnet
 veth-a out udp4 - limited_broadcast - - - - - one-interface-only
 veth-b out ether - - - - - - - -
 EOF
   grep -q 'it left by veth-a only, not by veth-b: ' "$work/out" || fail "one-interface-only does not name both links"
   grep -q '"code":"unicast-ip","text":"Sent to the unicast address 10.99.0.5, for which this machine.s neighbour table holds no entry: ' \
     "$work/out" || fail "unicast-ip does not say what the neighbour table holds"
-  grep -q "^lumora: 00:1A:2B:3C:4D:5E: 6 magic packets (6 sent by this machine), " "$work/err" || fail "no summary of the sent packets"
+  grep -q "^lumora: 00:1A:2B:3C:4D:5E: 7 magic packets (7 sent by this machine), " "$work/err" || fail "no summary of the sent packets"
   echo "PASS: lumora -Q out: the link each packet left by, wakeonlan's and etherwake's too, and the hints of each"
   wait || fail "a receiver did not get what the sender says it sent"
-  [ "$(grep -c ' in udp4 10.77.0.1.[0-9]* > \(255.255.255.255\|10.77.0.255\|10.99.0.5\).9: ' "$work/in-a")" -eq 5 ] ||
+  [ "$(grep -c ' in udp4 10.77.0.1.[0-9]* > \(255.255.255.255\|10.77.0.255\|10.99.0.5\|10.99.1.255\).9: ' "$work/in-a")" -eq 6 ] ||
     fail "rx-a got: $(cat "$work/in-a")"
   [ "$(grep -c -e ' in udp4 10.78.0.1.50000 > 10.78.0.255.9: ' -e ' in ether ' "$work/in-b")" -eq 2 ] || fail "rx-b got: $(cat "$work/in-b")"
   echo "PASS: each receiving link got just what the sender says went out by it"
