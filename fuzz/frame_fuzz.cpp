@@ -2,9 +2,9 @@
 // type it reads (and one it does not), and writes every magic packet found
 // in all three forms. The first byte chooses the link type; the rest is the
 // frame.
-#include "analysis/magic_packet.h"
 #include "analysis/frame_magic.h"
 #include "analysis/link_layer.h"
+#include "analysis/magic_packet.h"
 #include "records/sighting_forms.h"
 
 

@@ -2,9 +2,9 @@
 // the filter, the -w file, -D and the kernel's drop count.
 #include "linux/capture/capture.h"
 
+#include "analysis/link_layer.h"
 #include "linux/capture/capture_filter.h"
 #include "linux/capture/diagnostics.h"
-#include "analysis/link_layer.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -4,9 +4,9 @@
 
 #include "analysis/wake_diagnosis.h"
 #include "linux/capture/diagnostics.h"
-#include "records/readiness_forms.h"
 #include "linux/capture/report_output.h"
 #include "linux/facts/system_facts.h"
+#include "records/readiness_forms.h"
 
 #include <cstring>
 

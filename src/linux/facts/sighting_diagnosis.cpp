@@ -5,7 +5,6 @@
 #include "linux/facts/readiness.h"
 #include "linux/facts/system_facts.h"
 
-#include <arpa/inet.h>
 #include <net/if.h>
 
 #include <cstring>
@@ -55,16 +54,14 @@ int ReceivingIndex(const FrameMagic& magic, const MachineState& machine) {
     return magic.interfaceIndex > 0 ? magic.interfaceIndex : machine.watchedIndex;
 }
 
-void FormatNeighbourAddress(const NeighbourEntry& entry, char* text) {
-    const int family = entry.family == kIpv6 ? AF_INET6 : AF_INET;
-    if (inet_ntop(family, entry.address, text, kEndpointTextSize) == nullptr) text[0] = '\0';
-}
-
 void NameTarget(const WakeDiagnosis& d, const LocalInterfaces* interfaces, const NeighbourMatches& neighbours,
                 Sighting* s) {
     if (interfaces != nullptr && d.targetInterface >= 0)
         CopyText(s->targetInterface, kInterfaceNameSize, interfaces->items[d.targetInterface].name);
-    if (d.targetNeighbour >= 0) FormatNeighbourAddress(neighbours.items[d.targetNeighbour], s->targetIp);
+    if (d.targetNeighbour >= 0) {
+        const NeighbourEntry& entry = neighbours.items[d.targetNeighbour];
+        FormatIpAddress(entry.family, entry.address, s->targetIp);
+    }
 }
 
 bool IsWatchedMac(const MachineState& machine, const unsigned char* mac) {

@@ -3,8 +3,8 @@
 // the neighbour table) and whether the packet would wake this machine.
 #pragma once
 
-#include "analysis/machine_facts.h"
 #include "analysis/frame_magic.h"
+#include "analysis/machine_facts.h"
 #include "linux/capture/capture.h"
 #include "records/sighting.h"
 

@@ -1,19 +1,19 @@
 // lumora: prints a report for every Wake-on-LAN magic packet this Linux
 // machine receives, or a capture file holds, the same report the Windows
 // program shows, and whether the packet would wake this machine.
+#include "analysis/frame_magic.h"
 #include "analysis/hints.h"
 #include "analysis/magic_packet.h"
 #include "linux/capture/capture.h"
 #include "linux/capture/diagnostics.h"
-#include "analysis/frame_magic.h"
-#include "linux/program/options.h"
 #include "linux/capture/privileges.h"
-#include "linux/facts/readiness.h"
 #include "linux/capture/report_output.h"
-#include "linux/facts/sighting_diagnosis.h"
-#include "records/summary.h"
 #include "linux/capture/standard_streams.h"
 #include "linux/capture/stop_signals.h"
+#include "linux/facts/readiness.h"
+#include "linux/facts/sighting_diagnosis.h"
+#include "linux/program/options.h"
+#include "records/summary.h"
 
 #include <net/if.h>
 
