@@ -32,7 +32,6 @@ int OnDone(const nlmsghdr* header, void*) {
     return error < 0 ? MNL_CB_ERROR : MNL_CB_STOP;
 }
 
-
 // One datagram from the kernel: its length, or -1 on failure or when it was
 // cut. libmnl's own receive does not say who sent a datagram, and any
 // process may send to our port: only the kernel's (port 0) are read.
