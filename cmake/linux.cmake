@@ -1,54 +1,72 @@
-# lumora, the Linux command-line monitor, with its tests: the Ethernet wake
-# report and the frame handling under the sanitizers, and end-to-end runs in
-# network namespaces that the test script creates (root only).
+# lumora, the Linux command-line monitor, with its tests: the frame handling
+# and the records under the sanitizers, and end-to-end runs in network
+# namespaces that the test script creates (root only).
 find_library(LUMORA_PCAP_LIBRARY pcap REQUIRED)  # Debian's libpcap-dev
+find_library(LUMORA_MNL_LIBRARY mnl REQUIRED)  # libmnl-dev: the rtnetlink questions
 
-# The IPv6 report and the wake diagnosis are lumora's alone: Lumora.exe
-# listens to IPv4 only and reads nothing of the machine's cards.
+# The IPv6 report, the link layers and the wake diagnosis are lumora's alone:
+# Lumora.exe listens to IPv4 only and reads nothing of the machine's cards.
 set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp src/analysis/hints.cpp
-  src/analysis/wake_diagnosis.cpp)
+  src/analysis/wake_diagnosis.cpp src/analysis/link_layer.cpp src/analysis/frame_magic.cpp)
 target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
+# The link layers, the diagnosis and the hints, tested without libpcap.
+target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp tests/analysis/wake_verdict_test.cpp
+  tests/analysis/wake_diagnosis_test.cpp)
+target_include_directories(analysis_test PRIVATE tests)
+
+# The records lumora writes (the sighting, its line and json, the readiness,
+# the summary): portable, plain and under the sanitizers.
+set(LUMORA_RECORDS_SOURCES src/records/mac_address.cpp src/records/readiness_forms.cpp
+  src/records/record_writer.cpp src/records/sighting.cpp src/records/sighting_forms.cpp src/records/summary.cpp)
+foreach(variant "" _sanitized)
+  add_library(lumora_records${variant} STATIC ${LUMORA_RECORDS_SOURCES})
+  target_link_libraries(lumora_records${variant} PUBLIC lumora_analysis${variant})
+  target_compile_options(lumora_records${variant} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+endforeach()
+
+add_executable(records_test tests/records/sighting_forms_test.cpp tests/records/mac_address_test.cpp)
+target_link_libraries(records_test PRIVATE lumora_records_sanitized GTest::gtest_main)
+target_include_directories(records_test PRIVATE tests)
+target_compile_options(records_test PRIVATE ${LUMORA_WARNINGS})
+add_test(NAME records_test COMMAND records_test)
 
 set(LUMORA_LINUX_SOURCES
-  src/linux/capture.cpp
-  src/linux/capture_filter.cpp
-  src/linux/diagnostics.cpp
-  src/linux/frame_report.cpp
-  src/linux/mac_filter.cpp
-  src/linux/main.cpp
-  src/linux/options.cpp
-  src/linux/output_format.cpp
-  src/linux/privileges.cpp
-  src/linux/readiness.cpp
-  src/linux/report_output.cpp
-  src/linux/sighting_diagnosis.cpp
-  src/linux/sighting_summary.cpp
-  src/linux/standard_streams.cpp
-  src/linux/stop_signals.cpp
-  src/linux/system_facts.cpp
+  src/linux/capture/capture.cpp
+  src/linux/capture/capture_filter.cpp
+  src/linux/capture/diagnostics.cpp
+  src/linux/capture/privileges.cpp
+  src/linux/capture/report_output.cpp
+  src/linux/capture/standard_streams.cpp
+  src/linux/capture/stop_signals.cpp
+  src/linux/facts/readiness.cpp
+  src/linux/facts/sighting_diagnosis.cpp
+  src/linux/facts/card_state.cpp
+  src/linux/facts/ethers.cpp
+  src/linux/facts/interfaces.cpp
+  src/linux/facts/neighbours.cpp
+  src/linux/facts/route.cpp
+  src/linux/facts/rtnetlink.cpp
+  src/linux/program/main.cpp
+  src/linux/program/options.cpp
 )
 
-function(lumora_linux_program name analysis)
+function(lumora_linux_program name records)
   add_executable(${name} ${LUMORA_LINUX_SOURCES})
-  target_link_libraries(${name} PRIVATE ${analysis} ${LUMORA_PCAP_LIBRARY})
+  target_link_libraries(${name} PRIVATE ${records} ${LUMORA_PCAP_LIBRARY} ${LUMORA_MNL_LIBRARY})
   target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
   target_include_directories(${name} PRIVATE res)
 endfunction()
 
 # build/native/lumora, and the same under the sanitizers for the end-to-end test.
-lumora_linux_program(lumora lumora_analysis)
-lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
+lumora_linux_program(lumora lumora_records)
+lumora_linux_program(lumora_sanitized lumora_records_sanitized)
 
-# lumora's pieces under the sanitizers: the reports and the frame dispatch, the
-# options, the wake verdict, --mac, the line and json forms and the summary.
-add_executable(lumora_linux_test tests/linux/frame_report_test.cpp tests/linux/options_test.cpp
-  tests/linux/wake_verdict_test.cpp tests/linux/mac_filter_test.cpp tests/linux/output_format_test.cpp
-  tests/linux/wake_diagnosis_test.cpp
-  src/linux/frame_report.cpp src/linux/options.cpp src/linux/diagnostics.cpp src/linux/mac_filter.cpp
-  src/linux/output_format.cpp src/linux/sighting_summary.cpp)
-target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
-target_include_directories(lumora_linux_test PRIVATE tests res)
+# The command line under the sanitizers.
+add_executable(lumora_linux_test tests/linux/options_test.cpp src/linux/program/options.cpp
+  src/linux/capture/diagnostics.cpp)
+target_link_libraries(lumora_linux_test PRIVATE lumora_records_sanitized GTest::gtest_main)
+target_include_directories(lumora_linux_test PRIVATE res)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME lumora_linux_test COMMAND lumora_linux_test)
 
@@ -95,8 +113,8 @@ target_compile_options(capture_file_writer PRIVATE ${LUMORA_WARNINGS})
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   # The frame dispatch of every link type and the IPv6 and 0x0842 reports: a
   # short, bounded run on every test pass; scripts/test fuzzes the UDP side longer.
-  add_executable(frame_fuzz fuzz/frame_fuzz.cpp src/linux/frame_report.cpp src/linux/mac_filter.cpp
-    src/linux/output_format.cpp ${LUMORA_ANALYSIS_SOURCES} ${LUMORA_LINUX_ANALYSIS_SOURCES})
+  add_executable(frame_fuzz fuzz/frame_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES} ${LUMORA_LINUX_ANALYSIS_SOURCES}
+    ${LUMORA_RECORDS_SOURCES})
   target_include_directories(frame_fuzz PRIVATE src)
   target_compile_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
   target_link_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)

@@ -51,8 +51,9 @@ set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# dpkg-shlibdeps reads libpcap0.8's symbols file: the Depends line names the
-# lowest libpcap0.8 (and libc, libstdc++) version with every symbol used.
+# dpkg-shlibdeps reads libpcap0.8's and libmnl0's symbols files: the Depends
+# line names the lowest version of each (and of libc, libstdc++) with every
+# symbol used.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 

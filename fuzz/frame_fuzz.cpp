@@ -1,11 +1,12 @@
-// Feeds arbitrary bytes to lumora's frame dispatch as a frame of each link
+// Feeds arbitrary bytes to the frame dispatch as a frame of each link
 // type it reads (and one it does not), and writes every magic packet found
 // in all three forms. The first byte chooses the link type; the rest is the
 // frame.
+#include "analysis/frame_magic.h"
+#include "analysis/link_layer.h"
 #include "analysis/magic_packet.h"
-#include "linux/frame_report.h"
+#include "records/sighting_forms.h"
 
-#include <pcap/dlt.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -16,9 +17,10 @@
 namespace {
 
 constexpr char kBanner[] = "---------------------------Wake-On-LAN Magic Packet---------------------------\r\n\r\n";
+constexpr int kLink80211 = 105;  // DLT_IEEE802_11, a link lumora does not read
 constexpr int kLargestFrame = 262144;  // lumora's snapshot length
-constexpr int kTargets[] = {DLT_EN10MB, DLT_LINUX_SLL, DLT_LINUX_SLL2, DLT_RAW, DLT_IPV4,
-                            DLT_IPV6,   DLT_NULL,      DLT_LOOP,       DLT_IEEE802_11};
+constexpr int kTargets[] = {kLinkEthernet, kLinkLinuxCooked, kLinkLinuxCooked2, kLinkRaw, kLinkIpv4,
+                            kLinkIpv6,   kLinkNull,      kLinkLoop,       kLink80211};
 constexpr int kTargetCount = static_cast<int>(sizeof kTargets / sizeof kTargets[0]);
 constexpr long long kSomeSecond = 1772917503;
 
@@ -46,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FrameMagic magic{};
     if (!FindFrameMagic(CapturedFrame{frame.data(), static_cast<int>(frame.size()), target, std::tm{}}, &magic))
         return 0;
-    if (target == DLT_IEEE802_11) std::abort();  // no report for a link lumora does not read
+    if (target == kLink80211) std::abort();  // no report for a link lumora does not read
     std::vector<char> report(kReportBufferSize);
     FormatFrameMagicReport(report.data(), magic, std::tm{});
     if (std::memchr(report.data(), '\0', report.size()) == nullptr) std::abort();

@@ -1,3 +1,4 @@
+// The report of a 0x0842 wake frame.
 #include "analysis/ethernet_wake.h"
 
 #include "analysis/magic_packet.h"

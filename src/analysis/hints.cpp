@@ -1,3 +1,4 @@
+// The table of hint codes and the expansion of their texts.
 #include "analysis/hints.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// Finding UDP and its sync stream behind IPv6's extension headers.
 #include "analysis/ipv6_wake.h"
 
 #include "analysis/magic_packet.h"

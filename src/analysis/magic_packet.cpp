@@ -1,3 +1,4 @@
+// Finding the sync stream and UDP in an IPv4 datagram, and its report.
 #include "analysis/magic_packet.h"
 
 #include "analysis/report_writer.h"

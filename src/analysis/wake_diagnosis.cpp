@@ -1,3 +1,4 @@
+// Judging a magic packet and a card against the machine's facts.
 #include "analysis/wake_diagnosis.h"
 
 #include <cstdio>

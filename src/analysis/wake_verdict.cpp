@@ -1,3 +1,4 @@
+// The verdict on one magic packet's copies and password.
 #include "analysis/wake_verdict.h"
 
 #include "analysis/report_writer.h"

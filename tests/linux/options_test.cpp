@@ -1,5 +1,5 @@
 // The command line: each outcome holds whatever the order of the options.
-#include "linux/options.h"
+#include "linux/program/options.h"
 
 #include <gtest/gtest.h>
 

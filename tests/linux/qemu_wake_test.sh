@@ -10,6 +10,7 @@ set -euo pipefail
 if [ "$(id -u)" -ne 0 ]; then echo "SKIP: the network namespace needs root"; exit 77; fi
 lumora=$1 started=$EPOCHREALTIME
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/netns.sh"
 build=$(dirname "$lumora")/qemu
 guest_mac=52:54:00:4C:55:10 host_mac=02:4c:55:00:00:01 host_ip=10.99.0.1
 qemu_port=10001 far_port=10002  # QEMU's end of the carriage and the other
@@ -20,7 +21,7 @@ qemu_pid=""
 
 cleanup() {
   if [ -n "$qemu_pid" ]; then kill "$qemu_pid" 2>/dev/null || true; wait "$qemu_pid" 2>/dev/null || true; fi
-  ip netns del "$ns" 2>/dev/null || true
+  remove_namespaces
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -54,7 +55,7 @@ exit_code() { console | sed -n "s/^@@end $1 //p"; }
 wol_letters() { section "$1" | sed -n "s/^[[:space:]]*$2: //p"; }
 
 boot() {
-  ip netns add "$ns"
+  new_namespace "$ns"
   ip -n "$ns" link set lo up
   local booted=$EPOCHREALTIME
   : >"$work/console"  # read before QEMU writes it
@@ -68,34 +69,21 @@ boot() {
 }
 
 # A broadcast UDP/IPv4 datagram to port 9 holding a magic packet for the
-# guest (6 x FF, then 16 copies of its MAC), as one Ethernet frame.
+# guest (6 x FF, then 16 copies of its MAC), as one Ethernet frame carried
+# to QEMU's end in a datagram.
 send_magic_packet() {
-  ip netns exec "$ns" /usr/bin/python3 - "$guest_mac" "$host_mac" "$host_ip" "$qemu_port" <<'EOF' || fail "could not send"
-import socket, struct, sys
-target, source, source_ip, port = sys.argv[1:]
-payload = b"\xff" * 6 + bytes.fromhex(target.replace(":", "")) * 16
-udp = struct.pack("!HHHH", 50000, 9, 8 + len(payload), 0) + payload  # UDP checksum 0: none
-ip = struct.pack("!BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0x4000, 64, 17, 0,
-                 socket.inet_aton(source_ip), b"\xff" * 4)
-# The header checksum, ones' complement: the guest's IP layer drops a bad one.
-ip = ip[:10] + struct.pack("!H", 0xFFFF - sum(struct.unpack("!10H", ip)) % 0xFFFF) + ip[12:]
-frame = b"\xff" * 6 + bytes.fromhex(source.replace(":", "")) + b"\x08\x00" + ip + udp
-socket.socket(socket.AF_INET, socket.SOCK_DGRAM).sendto(frame, ("127.0.0.1", int(port)))
-EOF
+  local sender=$here/wake_sender.py datagram
+  datagram=$("$sender" ipv4 $host_ip 255.255.255.255 "ffffffffffff$(printf "${guest_mac//:/}%.0s" {1..16})")
+  ip netns exec "$ns" "$sender" udp 127.0.0.1 $qemu_port "ffffffffffff${host_mac//:/}0800$datagram" || fail "could not send"
 }
 
-# Passes when the Python expression holds of r, the first JSON line of the
-# section; codes holds r's hint codes, code the section's exit code.
-expect_json() {
-  local name=$1 what=$2 expression=$3
-  section "$name" >"$work/section"
-  /usr/bin/python3 - "$work/section" "$expression" "$(exit_code "$name")" <<'EOF' || fail "$what: $(section "$name")"
-import json, sys
-r = json.loads(next(line for line in open(sys.argv[1]) if line.startswith("{")))
-codes, code = [hint["code"] for hint in r.get("hints", [])], int(sys.argv[3])
-sys.exit(0 if eval("(" + sys.argv[2] + ")") else 1)  # parentheses: it may span lines
-EOF
-  echo "PASS: $what"
+# The json line of a step, valid against its schema, as the values of its
+# kind's keys, then the step's exit code.
+declare -A keys=([check]="interface mac wake_on_lan supported enabled secureon device_wakeup wakes_on_magic_packet hints"
+  [record]="interface kind destination target_mac well_formed target_interface would_wake hints")
+json_step() {
+  section "$1" | grep '^{' >"$work/step.jsonl"
+  echo "$(/usr/bin/python3 "$here/check_json_lines.py" "$2" "$work/step.jsonl" ${keys[$2]}) $(exit_code "$1")"
 }
 
 # Passes when the shell condition holds.
@@ -121,20 +109,18 @@ expect "wol g arms it: ethtool says Wake-on: g, power/wakeup goes from disabled 
   '[ "$(exit_code arm)" = 0 ] && [ "$(wol_letters ethtool-armed Wake-on)" = g ] &&
    [ "$(section wakeup-before)" = disabled ] && [ "$(section wakeup-armed)" = enabled ]'
 
-card='r["interface"] == "eth0" and r["mac"] == "'$guest_mac'" and r["supported"] == "'$supported'" and r["secureon"] is None'
-expect_json check-before "before arming, lumora --check reads what ethtool and sysfs say: would not wake, hint wol-disabled, exit 1" \
-  "$card"' and r["wake_on_lan"] == "disabled" and r["enabled"] == "d" and r["device_wakeup"] == "disabled"
-   and r["wakes_on_magic_packet"] is False and "wol-disabled" in codes and code == 1'
-expect "before arming, lumora --check --format line says the same, exit 1" '[ "$(exit_code check-line)" = 1 ] &&
+expect "before arming, lumora --check --format line says what ethtool and sysfs say, exit 1" '[ "$(exit_code check-line)" = 1 ] &&
   section check-line | grep -q "^eth0 $guest_mac: Wake-on-LAN disabled (supports $supported, enabled d), device wakeup disabled: would not wake .*wol-disabled"'
-expect_json check-armed "after wol g, lumora --check: enabled g, device wakeup enabled, would wake, no hint, exit 0" \
-  "$card"' and r["wake_on_lan"] == "enabled" and r["enabled"] == "g" and r["device_wakeup"] == "enabled"
-   and r["wakes_on_magic_packet"] is True and codes == [] and code == 0'
-
-record='r["interface"] == "eth0" and r["kind"] == "udp4" and r["destination"] == "255.255.255.255" and r["target_mac"] == "'$guest_mac'"
-  and r["well_formed"] and r["target_interface"] == "eth0" and code == 0'  # 0: it came within --timeout
-expect_json capture-armed "armed: lumora's record of the magic packet sent into the guest says it would wake eth0" \
-  "$record"' and r["would_wake"] is True'
-expect_json capture-disarmed "after wol d: the record says it would not wake, hint wol-disabled" \
-  "$record"' and r["would_wake"] is False and "wol-disabled" in codes'
+# --check in json before and after wol g; the record of the magic packet sent
+# into the guest, armed and after wol d, each within --timeout (exit 0).
+while read -r step kind expected; do
+  got=$(json_step "$step" "$kind")
+  [ "$got" = "$expected" ] || fail "$step: lumora says '$got', not '$expected'"
+  echo "PASS: $step: $got"
+done <<EOF
+check-before check eth0 $guest_mac disabled $supported d - disabled false wol-disabled,device-wakeup-disabled 1
+check-armed check eth0 $guest_mac enabled $supported g - enabled true - 0
+capture-armed record eth0 udp4 255.255.255.255 $guest_mac true eth0 true - 0
+capture-disarmed record eth0 udp4 255.255.255.255 $guest_mac true eth0 false wol-disabled,device-wakeup-disabled 0
+EOF
 echo "TIME: $(elapsed "$started") s for the whole test"

@@ -3,6 +3,8 @@
   wake_sender.py udp DEST PORT HEX       one UDP datagram from port 50000
   wake_sender.py udp6 DEST PORT HEX      the same over IPv6 (DEST may be ff02::1%IFACE)
   wake_sender.py frame IFACE HEX         one raw Ethernet frame, header included
+  wake_sender.py ipv4 SOURCE DEST HEX    prints, in hex, the IPv4 datagram from SOURCE
+      port 50000 to DEST port 9 that carries HEX, for a frame of one's own
   wake_sender.py flood DEST PORT COUNT EVERY SECONDS
       COUNT datagrams as fast as they go, every EVERY-th a magic packet whose
       4-byte password is its number (0, 1, ...); stops after SECONDS.
@@ -10,6 +12,7 @@ UDP goes out without a checksum, so what lumora reports is the same every run.
 """
 import errno
 import socket
+import struct
 import sys
 import time
 
@@ -51,6 +54,15 @@ def flood(dest, port, count, every, seconds):
     print(f"sent {sent} datagrams ({magic} magic packets) in {elapsed:.3f} s: {sent / elapsed:.0f} datagrams per second")
 
 
+def ipv4(source, dest, payload):
+    udp = struct.pack("!HHHH", SOURCE_PORT, 9, 8 + len(payload), 0) + payload
+    header = struct.pack("!BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0x4000, 64, 17, 0,
+                         socket.inet_aton(source), socket.inet_aton(dest))
+    # The ones' complement checksum, which a receiving IP layer checks.
+    checksum = 0xFFFF - sum(struct.unpack("!10H", header)) % 0xFFFF
+    return header[:10] + struct.pack("!H", checksum) + header[12:] + udp
+
+
 def main(mode, *args):
     if mode == "udp":
         send(udp_socket(socket.AF_INET), bytes.fromhex(args[2]), (args[0], int(args[1])))
@@ -61,6 +73,8 @@ def main(mode, *args):
         with socket.socket(socket.AF_PACKET, socket.SOCK_RAW) as s:
             s.bind((args[0], 0))
             s.send(bytes.fromhex(args[1]))
+    elif mode == "ipv4":
+        print(ipv4(args[0], args[1], bytes.fromhex(args[2])).hex())
     elif mode == "flood":
         flood(args[0], int(args[1]), int(args[2]), int(args[3]), int(args[4]))
     else:

@@ -1,0 +1,48 @@
+// libpcap capture handles: live on one interface or on every one, or a
+// capture file; their filter, the file of reported frames, and -D.
+#pragma once
+
+#include <pcap/pcap.h>
+
+#include <string>
+
+// -Q, as tcpdump spells it: which frames to watch.
+enum class Direction {
+    kIn,     // what this machine receives: the target's view
+    kOut,    // what it sends: the sender's view
+    kInOut,  // both
+};
+
+// Opens and activates a live handle on `interface` (nullptr: every
+// interface): memory-mapped ring, 100 ms buffer timeout, the frames of
+// `direction`. On failure prints one line and returns nullptr.
+pcap_t* OpenLiveCapture(const char* device, bool promiscuous, Direction direction);
+
+// Opens a pcap or pcapng file, "-" for standard input. On failure prints one
+// line and returns nullptr.
+pcap_t* OpenCaptureFile(const char* path);
+
+// False, after one line naming the link type, for a link lumora cannot read.
+bool CheckLinkType(pcap_t* handle, const char* source);
+
+enum class FilterStatus { kInstalled, kBadExpression, kFailed };
+
+// Installs the user's expression (may be empty), ANDed live with lumora's
+// kernel filter. A file needs no filter of lumora's own: the frame dispatch
+// picks the candidates faster than libpcap's filter interpreter would.
+// A bad expression prints libpcap's message and gives kBadExpression.
+FilterStatus InstallFilter(pcap_t* handle, const std::string& expression, bool live);
+
+// Opens the pcap file that receives every reported frame. On failure prints
+// one line and returns nullptr.
+pcap_dumper_t* OpenFrameFile(pcap_t* handle, const char* path);
+
+// Appends one frame and flushes it, so an interrupted run leaves a valid
+// file. False (after printing why) when writing failed.
+bool WriteFrame(pcap_dumper_t* file, const pcap_pkthdr* header, const unsigned char* bytes);
+
+// Prints the interfaces lumora can watch, numbered, as tcpdump -D does.
+bool ListInterfaces();
+
+// Frames the kernel dropped because the ring was full.
+unsigned KernelDrops(pcap_t* handle);

@@ -1,0 +1,297 @@
+// lumora: prints a report for every Wake-on-LAN magic packet this Linux
+// machine receives, or a capture file holds, the same report the Windows
+// program shows, and whether the packet would wake this machine.
+#include "analysis/frame_magic.h"
+#include "analysis/hints.h"
+#include "analysis/magic_packet.h"
+#include "linux/capture/capture.h"
+#include "linux/capture/diagnostics.h"
+#include "linux/capture/privileges.h"
+#include "linux/capture/report_output.h"
+#include "linux/capture/standard_streams.h"
+#include "linux/capture/stop_signals.h"
+#include "linux/facts/readiness.h"
+#include "linux/facts/sighting_diagnosis.h"
+#include "linux/program/options.h"
+#include "records/summary.h"
+
+#include <net/if.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitTimedOut = 3;
+constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
+constexpr int kSummaryLineSize = 512;
+constexpr int kHintLineSize = 1024;  // the longest advice, its subjects named
+constexpr int kOtherTargetsSize = 64;
+
+// One per run: nothing is allocated per packet.
+char reportBuffer[kReportBufferSize];
+char sightingText[kSightingTextSize];
+SightingSummary summary{};
+MachineState machine{};  // large: not on the stack
+
+struct Session {
+    const Options* options = nullptr;
+    pcap_t* handle = nullptr;
+    pcap_dumper_t* frameFile = nullptr;
+    int linkType = 0;
+    long count = 0;
+    long frames = 0;
+    long reports = 0;
+    bool failed = false;
+    bool outputEnded = false;  // standard output is gone: no closing lines either
+    std::time_t second = -1;  // the capture second `local` holds
+    std::tm local{};
+    bool localValid = false;  // false for a second no calendar takes
+    char interfaceName[IF_NAMESIZE] = "";  // of the last frame that named its interface
+};
+
+// Frames of one second share one conversion: a flood stays cheap.
+void ConvertCaptureTime(Session* session, std::time_t seconds) {
+    if (seconds == session->second) return;
+    session->second = seconds;
+    session->localValid = localtime_r(&seconds, &session->local) != nullptr;
+}
+
+void Stop(Session* session, bool failed) {
+    session->failed = session->failed || failed;
+    pcap_breakloop(session->handle);
+}
+
+// As tcpdump and grep end when their reader does: at once, and quietly
+// unless the write failed for another reason.
+void EndOutput(Session* session, Written written) {
+    session->outputEnded = true;
+    Stop(session, written == Written::kFailed);
+}
+
+// -i names the interface; every interface's frames say theirs; a file's do not.
+const char* InterfaceOf(Session* session, const FrameMagic& magic) {
+    const Options& options = *session->options;
+    if (options.readFile != nullptr) return nullptr;
+    if (options.device != nullptr) return options.device;
+    if (magic.interfaceIndex <= 0) return "any";
+    if (if_indextoname(static_cast<unsigned>(magic.interfaceIndex), session->interfaceName) == nullptr)
+        return "any";
+    return session->interfaceName;
+}
+
+Sighting Describe(Session* session, const pcap_pkthdr* header, const FrameMagic& magic) {
+    Sighting sighting{};
+    sighting.time = CaptureTime{header->ts.tv_sec, static_cast<int>(header->ts.tv_usec)};
+    sighting.interfaceName = InterfaceOf(session, magic);
+    sighting.truncated = header->caplen < header->len;
+    DescribeFrameMagic(magic, &sighting);
+    return sighting;
+}
+
+// The magic packet in the chosen form, or nullptr when its capture time is
+// one no calendar takes (a damaged file); the buffers are sized for the rest.
+char* Format(Session* session, const FrameMagic& magic, const Sighting& sighting) {
+    switch (session->options->format) {
+        case OutputFormat::kLine:
+            return FormatSightingLine(sighting, sightingText, kSightingTextSize) >= 0 ? sightingText : nullptr;
+        case OutputFormat::kJson:
+            return FormatSightingJson(sighting, sightingText, kSightingTextSize) >= 0 ? sightingText : nullptr;
+        case OutputFormat::kReport:
+            break;
+    }
+    if (!session->localValid) return nullptr;
+    FormatFrameMagicReport(reportBuffer, magic, session->local);
+    return reportBuffer;
+}
+
+void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes) {
+    Session* session = reinterpret_cast<Session*>(user);
+    ++session->frames;
+    ConvertCaptureTime(session, header->ts.tv_sec);
+    const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType, session->local};
+    FrameMagic magic{};
+    if (!FindFrameMagic(frame, &magic)) return;
+    const Options& options = *session->options;
+    const bool outgoing = SentByThisMachine(magic, machine, options.direction);
+    if (options.direction != Direction::kInOut && outgoing != (options.direction == Direction::kOut)) return;
+    Sighting sighting = Describe(session, header, magic);
+    sighting.outgoing = outgoing;
+    if (options.filterMac && !MacMatches(options.mac, sighting.targetMac, sighting.targetMacBytes))
+        return CountOtherTarget(&summary);
+    DiagnoseSighting(magic, &machine, &sighting);
+    char* text = Format(session, magic, sighting);
+    if (text == nullptr)
+        return PrintMessage("frame %ld: a magic packet with a capture time no calendar can show: not reported",
+                            session->frames);
+    if (session->frameFile != nullptr && !WriteFrame(session->frameFile, header, bytes)) return Stop(session, true);
+    const Written written = PrintReport(text);
+    if (written != Written::kWhole) return EndOutput(session, written);
+    CountSighting(&summary, sighting);
+    if (++session->reports == session->count) Stop(session, false);
+}
+
+// Returns when the count is reached, a stop is requested, the file ended or
+// capture failed.
+void Capture(Session* session, const char* source) {
+    while (!StopRequested() && !session->failed) {
+        const int status = pcap_dispatch(session->handle, kEveryFrame, OnFrame,
+                                         reinterpret_cast<unsigned char*>(session));
+        if (status == PCAP_ERROR_BREAK) return;
+        if (status == PCAP_ERROR) {
+            PrintMessage("%s: %s", source, pcap_geterr(session->handle));
+            session->failed = true;
+            return;
+        }
+        // A file hands over everything at once; 0 is its end.
+        if (status == 0 && pcap_file(session->handle) != nullptr) return;
+    }
+}
+
+const char* SourceName(const Options& options) {
+    if (options.readFile != nullptr) return options.readFile;
+    return options.device != nullptr ? options.device : "every interface";
+}
+
+// A live capture starts by saying whether this machine can wake at all.
+void AnnounceStart(const Options& options, int linkType) {
+    if (options.readFile != nullptr) {
+        PrintMessage("reading %s, link type %s", options.readFile, pcap_datalink_val_to_name(linkType));
+        return;
+    }
+    // The sender's side (-Q out) need not wake: its cards are no question.
+    if (options.direction != Direction::kOut) PrintReadiness(machine.atStart, options.device, options.format, true);
+    PrintMessage("listening on %s%s", SourceName(options), options.promiscuous ? " (promiscuous)" : "");
+}
+
+// ", 3 magic packets for other targets" when --mac left some out.
+void FormatOtherTargets(const Options& options, char* text, int size) {
+    text[0] = '\0';
+    if (!options.filterMac) return;
+    std::snprintf(text, static_cast<std::size_t>(size), ", %ld magic packet%s for other targets",
+                  summary.otherTargets, summary.otherTargets == 1 ? "" : "s");
+}
+
+bool TimedOut(const Options& options, const Session& session) {
+    return options.timeout > 0 && TimeRanOut() && session.reports < session.count;
+}
+
+void AnnounceSummary() {
+    char line[kSummaryLineSize];
+    for (int i = 0; i < SummaryLineCount(summary); ++i)
+        if (FormatSummaryLine(summary, i, line, sizeof line) >= 0) PrintMessage("%s", line);
+}
+
+// "no magic packet for 00:1A:2B:3C:4D:5E arrived in 60 s"
+void AnnounceTimeout(const Options& options, const Session& session) {
+    char mac[kMacTextSize + sizeof " for "] = "";
+    if (options.filterMac) {
+        std::snprintf(mac, sizeof mac, " for ");
+        FormatMacAddress(options.mac.bytes, kMacAddressLength, mac + std::strlen(mac));
+    }
+    if (session.reports == 0)
+        PrintMessage("no magic packet%s arrived in %ld s", mac, options.timeout);
+    else
+        PrintMessage("%ld of %ld magic packets%s arrived in %ld s", session.reports, session.count, mac,
+                     options.timeout);
+}
+
+void AnnounceEnd(const Options& options, const Session& session) {
+    char others[kOtherTargetsSize];
+    FormatOtherTargets(options, others, sizeof others);
+    if (options.readFile != nullptr)
+        PrintMessage("%ld frames read, %ld magic packets reported%s", session.frames, session.reports, others);
+    else
+        PrintMessage("%ld frames captured, %ld magic packets reported%s, %u frames dropped by the kernel",
+                     session.frames, session.reports, others, KernelDrops(session.handle));
+    AnnounceSummary();
+    if (TimedOut(options, session)) AnnounceTimeout(options, session);
+}
+
+pcap_t* OpenSource(const Options& options) {
+    if (options.readFile != nullptr) return OpenCaptureFile(options.readFile);
+    return OpenLiveCapture(options.device, options.promiscuous, options.direction);
+}
+
+// Everything that needs privileges happens here, before they are dropped.
+int OpenSession(const Options& options, Session* session) {
+    Identity identity{};
+    if (!ResolveIdentity(options.user, &identity)) return kExitFailure;
+    session->handle = OpenSource(options);
+    if (session->handle == nullptr) return kExitFailure;
+    if (!CheckLinkType(session->handle, SourceName(options))) return kExitFailure;
+    const FilterStatus filter = InstallFilter(session->handle, options.expression, options.readFile == nullptr);
+    if (filter != FilterStatus::kInstalled) return filter == FilterStatus::kBadExpression ? kExitUsage : kExitFailure;
+    if (options.writeFile != nullptr) {
+        session->frameFile = OpenFrameFile(session->handle, options.writeFile);
+        if (session->frameFile == nullptr) return kExitFailure;
+    }
+    StartMachineState(options.device, options.readFile == nullptr, &machine);
+    if (!DropPrivileges(identity)) return kExitFailure;
+    session->options = &options;
+    session->linkType = pcap_datalink(session->handle);
+    session->count = options.count;
+    return kExitOk;
+}
+
+// lumora --check: 0 when a checked interface would wake the machine, 1 when
+// none would or none could be read.
+int RunCheck(const Options& options) {
+    static LocalInterfaces interfaces;  // large: kept off the stack
+    if (!ReadMachineAtStart(options.device, &interfaces)) return kExitFailure;
+    return PrintReadiness(interfaces, options.device, options.format, false) > 0 ? kExitOk : kExitFailure;
+}
+
+// Each code and what to do, the subjects named as in the manual.
+int ListHints() {
+    for (const HintInfo& info : kHints) {
+        Hint hint{info.code, {}, {}};
+        std::snprintf(hint.first, sizeof hint.first, "%s", info.first);
+        std::snprintf(hint.second, sizeof hint.second, "%s", info.second);
+        char advice[kHintLineSize];
+        ExpandHintText(info.advice, hint, advice, sizeof advice);
+        std::printf("%s\t%s\n", info.name, advice);
+    }
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
+}
+
+int Run(const Options& options) {
+    if (options.listInterfaces) return ListInterfaces() ? kExitOk : kExitFailure;
+    if (options.listHints) return ListHints();
+    if (options.check) return RunCheck(options);
+    Session session;
+    const int opened = OpenSession(options, &session);
+    if (opened != kExitOk) return opened;
+    StopCaptureOnSignal(session.handle);
+    AnnounceStart(options, session.linkType);
+    if (options.timeout > 0 && !StopAfter(options.timeout)) return kExitFailure;
+    Capture(&session, SourceName(options));
+    StopCaptureOnSignal(nullptr);
+    if (!session.outputEnded) AnnounceEnd(options, session);
+    if (session.frameFile != nullptr) pcap_dump_close(session.frameFile);
+    pcap_close(session.handle);
+    if (session.failed) return kExitFailure;
+    if (session.outputEnded) return kExitOk;
+    return TimedOut(options, session) ? kExitTimedOut : kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const StandardStreams streams = SecureStandardStreams();
+    if (streams == StandardStreams::kFailed) return kExitFailure;
+    if (streams == StandardStreams::kOutputClosed) {
+        PrintMessage("standard output is closed: nowhere to print the reports");
+        return kExitFailure;
+    }
+    if (!CatchStopSignals()) return kExitFailure;
+    Options options;
+    const OptionsOutcome outcome = ParseOptions(argc, argv, &options);
+    if (outcome == OptionsOutcome::kDone) return kExitOk;
+    if (outcome == OptionsOutcome::kBadUsage) return kExitUsage;
+    return Run(options);
+}

@@ -1,0 +1,37 @@
+// The command line, in the manner of tcpdump: options, then an optional
+// filter expression.
+#pragma once
+
+#include "linux/capture/capture.h"
+#include "records/mac_address.h"
+#include "records/sighting_forms.h"
+
+#include <string>
+
+struct Options {
+    const char* device = nullptr;  // -i; nullptr: every interface
+    const char* readFile = nullptr;   // -r: a capture file, "-" standard input
+    const char* writeFile = nullptr;  // -w: the pcap file of reported frames
+    const char* user = nullptr;       // -Z: whom to run as after start-up
+    bool promiscuous = false;
+    bool filterMac = false;  // --mac: only magic packets for `mac`
+    MacAddress mac{};
+    OutputFormat format = OutputFormat::kReport;
+    Direction direction = Direction::kIn;
+    bool listInterfaces = false;  // -D
+    long count = 0;  // reports before exiting; 0: until stopped
+    long timeout = 0;  // --timeout: seconds of live capture; 0: no limit
+    bool check = false;      // --check: print the cards' readiness and exit
+    bool listHints = false;  // --list-hints
+    std::string expression;  // the filter expression, words joined by spaces
+};
+
+enum class OptionsOutcome {
+    kRun,        // capture (or list the interfaces) with the options
+    kDone,       // help or version printed: exit with success
+    kBadUsage,   // a one-line error printed: exit with kExitUsage
+};
+
+// Every option is checked before any is acted on, so their order never
+// changes the outcome.
+OptionsOutcome ParseOptions(int argc, char** argv, Options* options);

@@ -1,0 +1,37 @@
+# The network namespaces and veth links of the end-to-end tests, made by the
+# test itself and removed on every exit. Sourced by capture_test.sh and
+# qemu_wake_test.sh; each defines fail MESSAGE.
+namespaces=()
+
+new_namespace() { ip netns add "$1" && namespaces+=("$1"); }
+
+remove_namespaces() {
+  local space
+  for space in "${namespaces[@]}"; do ip netns del "$space" 2>/dev/null || true; done
+}
+
+# Polls a condition until it holds; fails after `seconds`.
+wait_for() {
+  local what=$1 seconds=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || fail "timed out after ${seconds} s waiting for $what"
+    sleep 0.05
+  done
+}
+
+ends_up() { ip -n "$1" link show "$2" | grep -q LOWER_UP && ip -n "$3" link show "$4" | grep -q LOWER_UP; }
+
+# veth NS_A IF_A ADDRESS_A NS_B IF_B ADDRESS_B [MAC_A MAC_B]: a veth pair
+# between two namespaces, each end with its IPv4 address/prefix and
+# broadcast, no IPv6 address of the kernel's making, up.
+veth() {
+  local a=$1 if_a=$2 ip_a=$3 b=$4 if_b=$5 ip_b=$6
+  ip link add "$if_a" netns "$a" ${7:+address "$7"} type veth peer name "$if_b" netns "$b" ${8:+address "$8"}
+  ip -n "$a" addr add "$ip_a" brd + dev "$if_a"
+  ip -n "$b" addr add "$ip_b" brd + dev "$if_b"
+  ip -n "$a" link set "$if_a" addrgenmode none up
+  ip -n "$b" link set "$if_b" addrgenmode none up
+  wait_for "the veth link $if_a-$if_b" 20 ends_up "$a" "$if_a" "$b" "$if_b"
+}

@@ -1,0 +1,60 @@
+// --mac's value: the three forms accepted, everything else refused, and the
+// match against a received target.
+#include "records/mac_address.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+constexpr MacAddress kTarget{{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}};
+
+TEST(MacFilter, AcceptsTheThreeFormsInEitherCase) {
+    for (const char* text : {"00:1A:2B:3C:4D:5E", "00:1a:2B:3c:4D:5e", "00-1a-2b-3c-4d-5e", "00-1A-2B-3C-4D-5E",
+                             "001a2b3c4d5e", "001A2B3C4D5E"}) {
+        MacAddress mac{};
+        EXPECT_TRUE(ParseMacAddress(text, &mac)) << text;
+        EXPECT_EQ(std::memcmp(mac.bytes, kTarget.bytes, kMacAddressLength), 0) << text;
+    }
+}
+
+TEST(MacFilter, RefusesAnythingElseAndLeavesTheAddressAlone) {
+    const char* const refused[] = {
+        "",                      // nothing
+        "00:1A:2B:3C:4D",        // five bytes
+        "00:1A:2B:3C:4D:5E:6F",  // seven
+        "001a2b3c4d5",           // bare, a digit short
+        "00:1A-2B:3C:4D:5E",     // mixed separators
+        "00.1A.2B.3C.4D.5E",     // another separator
+        "001a2b3c4d5e ",         // a trailing space
+        "+0:1A:2B:3C:4D:5E",     // a sign where a digit goes
+        "0x1a2b3c4d5e",          // a prefix
+        "00:1G:2B:3C:4D:5E",     // not hex
+        "0:1A:2B:3C:4D:5E:",     // one-digit byte, separator moved
+    };
+    for (const char* text : refused) {
+        const MacAddress before{{1, 2, 3, 4, 5, 6}};
+        MacAddress mac = before;
+        EXPECT_FALSE(ParseMacAddress(text, &mac)) << '"' << text << '"';
+        EXPECT_EQ(std::memcmp(mac.bytes, before.bytes, kMacAddressLength), 0) << text;
+    }
+}
+
+TEST(MacFilter, MatchesOnlyAWholeEqualTarget) {
+    struct MatchCase {
+        unsigned char received[kMacAddressLength];
+        int available;
+        bool matches;
+    };
+    const MatchCase cases[] = {
+        {{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, 6, true},
+        {{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5F}, 6, false},  // last byte differs
+        {{0x01, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, 6, false},  // first byte differs
+        {{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, 5, false},  // the packet ended inside the MAC
+        {{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}, 0, false},  // nothing of it received
+    };
+    for (const MatchCase& c : cases) EXPECT_EQ(MacMatches(kTarget, c.received, c.available), c.matches) << c.available;
+}
+
+}  // namespace

@@ -1,0 +1,287 @@
+// The line and json forms of the magic packets lumora finds in frames, byte
+// for byte, the interface name as each writes it, their bounds, and the
+// end-of-run summary.
+#include "analysis/frame_magic.h"
+#include "analysis/link_layer.h"
+#include "records/sighting_forms.h"
+#include "records/summary.h"
+
+#include "packet_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using packet::Bytes;
+using packet::EthernetFrame;
+using packet::MagicCopies;
+
+constexpr long long k20260307At200503Utc = 1772913903;
+constexpr long long k20260701At100000Utc = 1782900000;
+constexpr char kCentralEurope[] = "CET-1CEST,M3.5.0,M10.5.0/3";
+constexpr int kIpv4 = 0x0800, kIpv6 = 0x86DD;
+const Bytes kGarbage = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+const std::string kMalformedAdvice = HintInfoOf(HintCode::kMalformed).advice;
+
+void SetTimeZone(const char* zone) {
+    setenv("TZ", zone, 1);
+    tzset();
+}
+
+Bytes Udp4(const Bytes& payload) { return EthernetFrame(packet::Datagram(payload), kIpv4); }
+
+// What lumora makes of `frame`, an Ethernet frame the caller keeps alive,
+// judged as a capture file's (no machine) or as on `machine`'s interface 2.
+Sighting Sight(const Bytes& frame, CaptureTime time = {k20260307At200503Utc, 0}, const char* interfaceName = "eth0",
+               const LocalInterfaces* machine = nullptr) {
+    FrameMagic magic{};
+    Sighting s{};
+    if (!FindFrameMagic({frame.data(), static_cast<int>(frame.size()), kLinkEthernet, std::tm{}}, &magic)) {
+        ADD_FAILURE() << "no magic packet found";
+        return s;
+    }
+    DescribeFrameMagic(magic, &s);
+    s.time = time;
+    s.interfaceName = interfaceName;
+    PacketFacts facts = PacketFactsOf(magic, s, "00:1A:2B:3C:4D:5E");
+    facts.receivingIndex = machine != nullptr ? 2 : 0;
+    s.diagnosis = DiagnoseMagicPacket(facts, MachineView{machine, nullptr});
+    if (s.diagnosis.targetInterface >= 0)
+        std::snprintf(s.targetInterface, sizeof s.targetInterface, "%s", machine->items[s.diagnosis.targetInterface].name);
+    return s;
+}
+
+using Form = int (*)(const Sighting&, char*, int);
+
+std::string Text(Form form, const Sighting& s) {
+    std::vector<char> text(kSightingTextSize);
+    const int length = form(s, text.data(), static_cast<int>(text.size()));
+    return length < 0 ? "<failed>" : std::string(text.data(), static_cast<std::size_t>(length));
+}
+
+// The payload's hex in json: the stream and `copies` copies of the test MAC.
+std::string HexCopies(int copies) {
+    std::string hex = "FFFFFFFFFFFF";
+    for (int i = 0; i < copies; ++i) hex += "001A2B3C4D5E";
+    return hex;
+}
+
+Bytes Counting(int count) {
+    Bytes bytes;
+    for (int i = 0; i < count; ++i) bytes.push_back(static_cast<unsigned char>(i));
+    return bytes;
+}
+
+class OutputForms : public ::testing::Test {
+protected:
+    void SetUp() override { SetTimeZone(kCentralEurope); }
+};
+
+struct ExactCase {
+    const char* zone;
+    Bytes frame;
+    CaptureTime time;
+    bool truncated;
+    const char* line;
+    std::string json;
+};
+
+const ExactCase kExact[] = {
+    {kCentralEurope, Udp4(MagicCopies(16, {0xA1, 0xA2, 0xA3, 0xA4})), {k20260307At200503Utc, 42}, false,
+     "21:05:03.000042 eth0 in udp4 192.168.1.20.50000 > 192.168.1.255.9: target 00:1A:2B:3C:4D:5E, 16/16 copies, "
+     "password A1:A2:A3:A4\n",
+     "{\"time\":\"2026-03-07T21:05:03.000042+01:00\",\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"udp4\","
+     "\"source\":\"192.168.1.20\",\"destination\":\"192.168.1.255\",\"source_port\":50000,\"destination_port\":9,"
+     "\"udp_length\":114,\"udp_checksum\":43981,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":16,"
+     "\"password\":\"A1A2A3A4\",\"well_formed\":true,\"payload\":\"" + HexCopies(16) + "A1A2A3A4\","
+     "\"truncated\":false,\"target_interface\":null,\"target_name\":null,\"target_ip\":null,"
+     "\"delivery\":\"broadcast\",\"ip_destination\":null,\"vlan\":null,\"would_wake\":null,\"hints\":[]}\n"},
+    // Summer time; ether has no ports: null UDP fields.
+    {kCentralEurope, EthernetFrame(MagicCopies(15, kGarbage)), {k20260701At100000Utc, 999999}, false,
+     "12:00:00.999999 eth0 in ether 02:4C:55:0A:B0:01 > FF:FF:FF:FF:FF:FF: target 00:1A:2B:3C:4D:5E, 15/16 copies, "
+     "malformed: copy 16 differs, hints malformed\n",
+     "{\"time\":\"2026-07-01T12:00:00.999999+02:00\",\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"ether\","
+     "\"source\":\"02:4C:55:0A:B0:01\",\"destination\":\"FF:FF:FF:FF:FF:FF\",\"source_port\":null,"
+     "\"destination_port\":null,\"udp_length\":null,"
+     "\"udp_checksum\":null,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":15,\"password\":null,"
+     "\"well_formed\":false,\"payload\":\"" + HexCopies(15) + "112233445566\",\"truncated\":false,"
+     "\"target_interface\":null,\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
+     "\"ip_destination\":null,\"vlan\":null,\"would_wake\":null,\"hints\":[{\"code\":\"malformed\","
+     "\"text\":\"" + kMalformedAdvice + "\",\"guide\":\"troubleshooting.html#malformed\"}]}\n"},
+    // West of Greenwich, a half-hour offset, and a capture cut inside copy 3
+    // of a datagram whose UDP header (at 40) says 110 bytes.
+    {"<-0330>3:30",
+     EthernetFrame(packet::WithByte(packet::Ipv6Datagram(MagicCopies(2, {0x00, 0x1A, 0x2B})), 40 + 5, 110), kIpv6),
+     {k20260307At200503Utc, 500000}, true,
+     "16:35:03.500000 eth0 in udp6 2001:db8::5.50000 > ff02::1.9: target 00:1A:2B:3C:4D:5E, 2/16 copies, "
+     "malformed: data ends in copy 3, hints malformed\n",
+     "{\"time\":\"2026-03-07T16:35:03.500000-03:30\",\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"udp6\","
+     "\"source\":\"2001:db8::5\",\"destination\":\"ff02::1\",\"source_port\":50000,\"destination_port\":9,"
+     "\"udp_length\":110,\"udp_checksum\":43981,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":2,"
+     "\"password\":null,\"well_formed\":false,\"payload\":\"" + HexCopies(2) + "001A2B\",\"truncated\":true,"
+     "\"target_interface\":null,\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
+     "\"ip_destination\":\"multicast\",\"vlan\":null,\"would_wake\":null,\"hints\":[{\"code\":\"malformed\","
+     "\"text\":\"" + kMalformedAdvice + "\",\"guide\":\"troubleshooting.html#malformed\"}]}\n"},
+};
+
+TEST_F(OutputForms, EachFormByteForByte) {
+    for (const ExactCase& c : kExact) {
+        SetTimeZone(c.zone);
+        Sighting s = Sight(c.frame, c.time);
+        s.truncated = c.truncated;
+        EXPECT_EQ(Text(FormatSightingLine, s), c.line);
+        EXPECT_EQ(Text(FormatSightingJson, s), c.json);
+    }
+}
+
+// What the line says after the copies: the password, and why it is malformed.
+TEST_F(OutputForms, LineTailsPasswordAndReasons) {
+    const std::pair<Bytes, std::string> cases[] = {
+        {MagicCopies(16, Counting(5)), "16/16 copies, password 00:01:02:03:04, malformed: 5-byte password, hints malformed\n"},
+        {MagicCopies(15, packet::Concat(kGarbage, Counting(7))),
+         "15/16 copies, password 00:01:02:03:04:05:06, malformed: copy 16 differs; 7-byte password, hints malformed\n"},
+        {MagicCopies(16, Counting(20)),
+         "16/16 copies, password 00:01:02:03:04:05:06:07:08:09:0A:0B:0C:0D:0E:0F..., malformed: 20-byte password, hints malformed\n"},
+        {MagicCopies(0, {0x00, 0x1A}), "target 00:1A:--:--:--:--, 0/16 copies, malformed: data ends in copy 1, hints malformed\n"},
+    };
+    for (const auto& [payload, tail] : cases) {
+        const std::string line = Text(FormatSightingLine, Sight(Udp4(payload)));
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), tail.size())), tail);
+    }
+}
+
+// On a machine whose eth0 is the target: would it wake, and why not.
+TEST_F(OutputForms, WouldWakeInBothForms) {
+    LocalInterfaces machine{};
+    machine.count = 1;
+    LocalInterface& eth0 = machine.items[0];
+    std::snprintf(eth0.name, sizeof eth0.name, "eth0");
+    eth0.index = 2;
+    std::memcpy(eth0.mac, packet::kTestMac, sizeof eth0.mac);
+    eth0.hasMac = eth0.hasDevice = true;
+    eth0.card = CardState{CardRead::kRead, kWakeMagic, kWakeMagic, false, {}, DeviceWakeup::kEnabled};
+    const Bytes frame = Udp4(MagicCopies(16));
+    Sighting s = Sight(frame, {k20260307At200503Utc, 0}, "eth0", &machine);
+    EXPECT_NE(Text(FormatSightingLine, s).find(", 16/16 copies, would wake this machine (eth0)\n"), std::string::npos);
+    EXPECT_NE(Text(FormatSightingJson, s).find("\"target_interface\":\"eth0\",\"target_name\":null,\"target_ip\":null,"
+                                               "\"delivery\":\"broadcast\",\"ip_destination\":null,\"vlan\":null,"
+                                               "\"would_wake\":true,\"hints\":[]}\n"),
+              std::string::npos);
+    eth0.card.enabled = 0;
+    s = Sight(frame, {k20260307At200503Utc, 0}, "eth0", &machine);
+    EXPECT_NE(Text(FormatSightingLine, s)
+                  .find(", 16/16 copies, would not wake this machine: Wake-on-LAN is off on eth0, hints wol-disabled\n"),
+              std::string::npos);
+    EXPECT_NE(Text(FormatSightingJson, s)
+                  .find("\"would_wake\":false,\"hints\":[{\"code\":\"wol-disabled\",\"text\":\"Run 'ethtool -s eth0 wol g' "),
+              std::string::npos);
+}
+
+// JSON escapes what JSON needs and keeps it valid UTF-8; the line escapes
+// what would break a line. A capture file records no interface.
+TEST_F(OutputForms, InterfaceNamesAsEachFormWritesThem) {
+    const char* const cases[][3] = {
+        {nullptr, "null", "-"},
+        {"we\"ird\\0", "\"we\\\"ird\\\\0\"", "we\"ird\\x5c0"},
+        {"a\tb\x01\x1f", "\"a\\u0009b\\u0001\\u001f\"", "a\\x09b\\x01\\x1f"},
+        {"a b\x7f", "\"a b\x7f\"", "a\\x20b\\x7f"},
+        {"br-\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\"br-\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80\"",
+         "br-\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"},
+        {"if\xff", "\"if\\u00ff\"", "if\xff"},                                        // stray byte
+        {"\xe0\x80\x80", "\"\\u00e0\\u0080\\u0080\"", "\xe0\x80\x80"},                // overlong
+        {"\xed\xa0\x80", "\"\\u00ed\\u00a0\\u0080\"", "\xed\xa0\x80"},                // surrogate
+        {"\xf4\x90\x80\x80", "\"\\u00f4\\u0090\\u0080\\u0080\"", "\xf4\x90\x80\x80"},  // past U+10FFFF
+        {"x\xe2\x82", "\"x\\u00e2\\u0082\"", "x\xe2\x82"},                            // cut at the end
+    };
+    const Bytes frame = Udp4(MagicCopies(16));
+    for (const auto& [name, json, line] : cases) {
+        const Sighting s = Sight(frame, {k20260307At200503Utc, 0}, name);
+        const std::string jsonText = Text(FormatSightingJson, s), lineText = Text(FormatSightingLine, s);
+        const std::size_t start = jsonText.find("\"interface\":") + 12;
+        EXPECT_EQ(jsonText.substr(start, jsonText.find(",\"direction\"") - start), json);
+        EXPECT_EQ(lineText.substr(16, lineText.find(" in udp4 ") - 16), line);
+    }
+}
+
+// Every buffer size up to the needed one fails with "", the next gives the
+// whole text, and none is written past.
+TEST_F(OutputForms, TooSmallBuffersFailWithoutOverrun) {
+    const Bytes frame = Udp4(MagicCopies(16, Counting(6)));
+    const Sighting s = Sight(frame, {k20260307At200503Utc, 7}, "we\"ird\xff");
+    for (const Form form : {FormatSightingLine, FormatSightingJson}) {
+        const std::string whole = Text(form, s);
+        for (int size = 0; size <= static_cast<int>(whole.size()) + 1; ++size) {
+            std::vector<char> text(static_cast<std::size_t>(size) + 8, '#');
+            const bool fits = size > static_cast<int>(whole.size());
+            EXPECT_EQ(form(s, text.data(), size), fits ? static_cast<int>(whole.size()) : -1) << size;
+            if (size > 0) EXPECT_EQ(std::string(text.data()), fits ? whole : "") << size;
+            EXPECT_EQ(std::string(text.begin() + size, text.end()), "########") << size;
+        }
+    }
+}
+
+class Summary : public OutputForms {
+protected:
+    void Add(const Bytes& payload, const std::string& source, long long seconds = k20260307At200503Utc) {
+        const Bytes frame = Udp4(payload);
+        Sighting s = Sight(frame, {seconds, 0});
+        std::snprintf(s.source, sizeof s.source, "%s", source.c_str());
+        CountSighting(summary.get(), s);
+    }
+
+    std::vector<std::string> Lines() const {
+        std::vector<std::string> lines;
+        char text[kLineSize];
+        for (int i = 0; i < SummaryLineCount(*summary); ++i)
+            lines.push_back(FormatSummaryLine(*summary, i, text, sizeof text) < 0 ? "<failed>" : text);
+        return lines;
+    }
+
+    static constexpr int kLineSize = 1024;
+    std::unique_ptr<SightingSummary> summary = std::make_unique<SightingSummary>();
+};
+
+// Sixteen copies of a MAC ending in `last`.
+Bytes WakeFor(unsigned char last) {
+    const unsigned char mac[kMacAddressLength] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, last};
+    return packet::MagicPayload({}, {}, mac);
+}
+
+// Each distinct source sends twice; repeats never count as another source.
+TEST_F(Summary, NamesTheFirstSourcesAndCountsTheRest) {
+    const std::pair<int, std::string> cases[] = {
+        {3, "from 10.0.0.0, 10.0.0.1, 10.0.0.2"},
+        {4, "from 10.0.0.0, 10.0.0.1, 10.0.0.2 and 1 more"},
+        {kSummarySourcesKept, "from 10.0.0.0, 10.0.0.1, 10.0.0.2 and 13 more"},
+        {kSummarySourcesKept + 5, "from 10.0.0.0, 10.0.0.1, 10.0.0.2 and at least 14 more"},
+    };
+    for (const auto& [distinct, ending] : cases) {
+        summary = std::make_unique<SightingSummary>();
+        for (int i = 0; i < 2 * distinct; ++i) Add(WakeFor(0x5E), "10.0.0." + std::to_string(i % distinct));
+        const std::string line = Lines().at(0);
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), ending.size())), ending) << distinct;
+        EXPECT_NE(line.find(": " + std::to_string(2 * distinct) + " magic packets"), std::string::npos) << line;
+    }
+}
+
+// Targets past the cap share one line; those --mac left out get none.
+TEST_F(Summary, TargetsPastTheCapShareOneLineAndOtherTargetsNone) {
+    for (int i = 0; i < kSummaryMaxTargets + 3; ++i) Add(WakeFor(static_cast<unsigned char>(i)), "10.0.0.1");
+    CountOtherTarget(summary.get());
+    const std::vector<std::string> lines = Lines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kSummaryMaxTargets + 1));
+    EXPECT_EQ(lines[kSummaryMaxTargets - 1].substr(0, 18), "00:1A:2B:3C:4D:3F:");
+    EXPECT_EQ(lines.back(), "3 magic packets for further targets, past the 64 listed");
+}
+
+}  // namespace
