@@ -16,6 +16,8 @@ constexpr int kSightingTextSize = 4 * 65536 + 4096;
 
 // A name /etc/ethers gives a MAC, as long as a host name may be.
 constexpr int kTargetNameSize = 256;
+// The longest organisation name the IEEE registers, and room to spare.
+constexpr int kVendorNameSize = 128;
 
 struct CaptureTime {
     long long seconds;  // since the Epoch, as the capture stamps it
@@ -26,6 +28,7 @@ struct CaptureTime {
 // caller's and must stay valid while the record is formatted.
 struct Sighting {
     CaptureTime time;
+    const char* host;           // this machine's name; nullptr: not known
     const char* interfaceName;  // NUL-terminated, any bytes
     bool outgoing;              // this machine sent it
     SightingKind kind;
@@ -49,6 +52,7 @@ struct Sighting {
     char targetInterface[kInterfaceNameSize];
     char targetName[kTargetNameSize];
     char targetIp[kEndpointTextSize];
+    char targetVendor[kVendorNameSize];  // the IEEE registry's maker
 };
 
 // Fills everything of `sighting` that the packet tells: kind, addresses,

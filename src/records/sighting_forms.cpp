@@ -230,8 +230,9 @@ int FormatSightingJson(const Sighting& s, char* text, int size) {
     Output out{text, size, 0, false};
     char time[kTimeTextSize];
     if (!Rfc3339Time(s.time, time, sizeof time)) out.full = true;
-    PutText(out, "{\"time\":");
+    PutText(out, "{\"record\":\"magic\",\"time\":");
     PutJsonString(out, time);
+    PutJsonOptionalKey(out, "host", s.host);
     if (s.interfaceName == nullptr)
         PutText(out, ",\"interface\":null");  // read from a file: not recorded
     else
@@ -244,6 +245,7 @@ int FormatSightingJson(const Sighting& s, char* text, int size) {
     PutText(out, ",\"target_mac\":\"");
     PutTargetMac(out, s);
     PutChar(out, '"');
+    PutJsonOptionalKey(out, "target_vendor", s.targetVendor);
     PutJsonNumberKey(out, "repetitions", s.verdict.repetitions);
     PutJsonPassword(out, s);
     PutFormat(out, ",\"well_formed\":%s", s.verdict.wellFormed ? "true" : "false");

@@ -27,7 +27,10 @@ def validator(kind):
     schema = record if kind == "record" else load("lumora-check.schema.json")
     jsonschema.Draft202012Validator.check_schema(schema)
     resolver = jsonschema.RefResolver.from_schema(schema, store={record["$id"]: record})
-    return jsonschema.Draft202012Validator(schema, resolver=resolver), schema["required"]
+    # The documented key order, by the kind of record.
+    orders = {name: part["required"] for name, part in record["$defs"].items() if "required" in part}
+    orders[None] = schema.get("required")
+    return jsonschema.Draft202012Validator(schema, resolver=resolver), orders
 
 
 def shown(key, value):
@@ -39,7 +42,8 @@ def shown(key, value):
 
 
 def main():
-    check, keys = validator(sys.argv[1])
+    kind = sys.argv[1]
+    check, keys = validator(kind)
     with open(sys.argv[2], "rb") as f:
         lines = f.read().decode("utf-8").split("\n")
     if lines[-1] != "" or len(lines) < 2:
@@ -48,13 +52,13 @@ def main():
     for number, line in enumerate(lines[:-1], start=1):
         got = json.loads(line)
         problem = next((error.message for error in check.iter_errors(got)), None)
-        if problem is None and list(got) != keys:
+        if problem is None and list(got) != keys[got.get("record") if kind == "record" else None]:
             problem = f"keys {list(got)}"
         if problem:
             print(f"line {number}: {problem}\n{line}")
             return 1
         if len(sys.argv) > 3:
-            print(" ".join(shown(key, got[key]) for key in sys.argv[3:]))
+            print(" ".join(shown(key, got.get(key)) for key in sys.argv[3:]))
     return 0
 
 

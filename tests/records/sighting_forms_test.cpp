@@ -100,9 +100,9 @@ const ExactCase kExact[] = {
     {kCentralEurope, Udp4(MagicCopies(16, {0xA1, 0xA2, 0xA3, 0xA4})), {k20260307At200503Utc, 42}, false,
      "21:05:03.000042 eth0 in udp4 192.168.1.20.50000 > 192.168.1.255.9: target 00:1A:2B:3C:4D:5E, 16/16 copies, "
      "password A1:A2:A3:A4\n",
-     "{\"time\":\"2026-03-07T21:05:03.000042+01:00\",\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"udp4\","
+     "{\"record\":\"magic\",\"time\":\"2026-03-07T21:05:03.000042+01:00\",\"host\":null,\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"udp4\","
      "\"source\":\"192.168.1.20\",\"destination\":\"192.168.1.255\",\"source_port\":50000,\"destination_port\":9,"
-     "\"udp_length\":114,\"udp_checksum\":43981,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":16,"
+     "\"udp_length\":114,\"udp_checksum\":43981,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"target_vendor\":null,\"repetitions\":16,"
      "\"password\":\"A1A2A3A4\",\"well_formed\":true,\"payload\":\"" + HexCopies(16) + "A1A2A3A4\","
      "\"truncated\":false,\"target_interface\":null,\"target_name\":null,\"target_ip\":null,"
      "\"delivery\":\"broadcast\",\"ip_destination\":null,\"vlan\":null,\"would_wake\":null,\"hints\":[]}\n"},
@@ -110,10 +110,10 @@ const ExactCase kExact[] = {
     {kCentralEurope, EthernetFrame(MagicCopies(15, kGarbage)), {k20260701At100000Utc, 999999}, false,
      "12:00:00.999999 eth0 in ether 02:4C:55:0A:B0:01 > FF:FF:FF:FF:FF:FF: target 00:1A:2B:3C:4D:5E, 15/16 copies, "
      "malformed: copy 16 differs, hints malformed\n",
-     "{\"time\":\"2026-07-01T12:00:00.999999+02:00\",\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"ether\","
+     "{\"record\":\"magic\",\"time\":\"2026-07-01T12:00:00.999999+02:00\",\"host\":null,\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"ether\","
      "\"source\":\"02:4C:55:0A:B0:01\",\"destination\":\"FF:FF:FF:FF:FF:FF\",\"source_port\":null,"
      "\"destination_port\":null,\"udp_length\":null,"
-     "\"udp_checksum\":null,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":15,\"password\":null,"
+     "\"udp_checksum\":null,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"target_vendor\":null,\"repetitions\":15,\"password\":null,"
      "\"well_formed\":false,\"payload\":\"" + HexCopies(15) + "112233445566\",\"truncated\":false,"
      "\"target_interface\":null,\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
      "\"ip_destination\":null,\"vlan\":null,\"would_wake\":null,\"hints\":[{\"code\":\"malformed\","
@@ -125,9 +125,9 @@ const ExactCase kExact[] = {
      {k20260307At200503Utc, 500000}, true,
      "16:35:03.500000 eth0 in udp6 2001:db8::5.50000 > ff02::1.9: target 00:1A:2B:3C:4D:5E, 2/16 copies, "
      "malformed: data ends in copy 3, hints malformed\n",
-     "{\"time\":\"2026-03-07T16:35:03.500000-03:30\",\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"udp6\","
+     "{\"record\":\"magic\",\"time\":\"2026-03-07T16:35:03.500000-03:30\",\"host\":null,\"interface\":\"eth0\",\"direction\":\"in\",\"kind\":\"udp6\","
      "\"source\":\"2001:db8::5\",\"destination\":\"ff02::1\",\"source_port\":50000,\"destination_port\":9,"
-     "\"udp_length\":110,\"udp_checksum\":43981,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"repetitions\":2,"
+     "\"udp_length\":110,\"udp_checksum\":43981,\"target_mac\":\"00:1A:2B:3C:4D:5E\",\"target_vendor\":null,\"repetitions\":2,"
      "\"password\":null,\"well_formed\":false,\"payload\":\"" + HexCopies(2) + "001A2B\",\"truncated\":true,"
      "\"target_interface\":null,\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
      "\"ip_destination\":\"multicast\",\"vlan\":null,\"would_wake\":null,\"hints\":[{\"code\":\"malformed\","

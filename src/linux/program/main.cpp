@@ -16,6 +16,7 @@
 #include "records/summary.h"
 
 #include <net/if.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -31,11 +32,13 @@ constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
 constexpr int kSummaryLineSize = 512;
 constexpr int kHintLineSize = 1024;  // the longest advice, its subjects named
 constexpr int kOtherTargetsSize = 64;
+constexpr int kHostNameSize = 256;  // HOST_NAME_MAX is 64; room to spare
 
 // One per run: nothing is allocated per packet.
 char reportBuffer[kReportBufferSize];
 char sightingText[kSightingTextSize];
 SightingSummary summary{};
+char hostName[kHostNameSize] = "";  // every json record names its machine
 MachineState machine{};  // large: not on the stack
 
 struct Session {
@@ -87,6 +90,7 @@ const char* InterfaceOf(Session* session, const FrameMagic& magic) {
 Sighting Describe(Session* session, const pcap_pkthdr* header, const FrameMagic& magic) {
     Sighting sighting{};
     sighting.time = CaptureTime{header->ts.tv_sec, static_cast<int>(header->ts.tv_usec)};
+    sighting.host = hostName;
     sighting.interfaceName = InterfaceOf(session, magic);
     sighting.truncated = header->caplen < header->len;
     DescribeFrameMagic(magic, &sighting);
@@ -263,6 +267,8 @@ int Run(const Options& options) {
     if (options.listInterfaces) return ListInterfaces() ? kExitOk : kExitFailure;
     if (options.listHints) return ListHints();
     if (options.check) return RunCheck(options);
+    // A name too long for the buffer leaves it unterminated: then none.
+    if (gethostname(hostName, sizeof hostName - 1) != 0) hostName[0] = '\0';
     Session session;
     const int opened = OpenSession(options, &session);
     if (opened != kExitOk) return opened;
