@@ -135,26 +135,26 @@ bool CheckLinkType(pcap_t* handle, const char* source) {
     return false;
 }
 
-FilterStatus InstallFilter(pcap_t* handle, const std::string& expression, bool live) {
-    bpf_program program{};
-    // The user's expression alone first, so libpcap's message is about it.
-    if (!expression.empty()) {
-        if (!Compile(handle, expression, &program)) {
-            PrintMessage("bad filter expression '%s': %s", expression.c_str(), pcap_geterr(handle));
-            return FilterStatus::kBadExpression;
-        }
-        pcap_freecode(&program);
+FilterStatus InstallFilter(pcap_t* handle, const FilterChoice& choice, bpf_program* user) {
+    *user = bpf_program{};
+    if (!choice.expression.empty() && !Compile(handle, choice.expression, user)) {
+        PrintMessage("bad filter expression '%s': %s", choice.expression.c_str(), pcap_geterr(handle));
+        return FilterStatus::kBadExpression;
     }
-    if (!live && expression.empty()) return FilterStatus::kInstalled;
-    const std::string filter = live ? CaptureFilter(pcap_datalink(handle), expression) : expression;
-    if (!Compile(handle, filter, &program)) {
+    if (!choice.live) return FilterStatus::kInstalled;
+    bpf_program own{};
+    if (!Compile(handle, CaptureFilter(pcap_datalink(handle), choice.watchedMac), &own)) {
         PrintMessage("cannot build the capture filter: %s", pcap_geterr(handle));
         return FilterStatus::kFailed;
     }
-    const bool installed = pcap_setfilter(handle, &program) == 0;
+    const bool installed = pcap_setfilter(handle, &own) == 0;
     if (!installed) PrintMessage("cannot install the capture filter: %s", pcap_geterr(handle));
-    pcap_freecode(&program);
+    pcap_freecode(&own);
     return installed ? FilterStatus::kInstalled : FilterStatus::kFailed;
+}
+
+bool MatchesUserFilter(const bpf_program& user, const pcap_pkthdr* header, const unsigned char* bytes) {
+    return user.bf_insns == nullptr || pcap_offline_filter(&user, header, bytes) != 0;
 }
 
 pcap_dumper_t* OpenFrameFile(pcap_t* handle, const char* path) {

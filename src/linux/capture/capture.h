@@ -27,11 +27,23 @@ bool CheckLinkType(pcap_t* handle, const char* source);
 
 enum class FilterStatus { kInstalled, kBadExpression, kFailed };
 
-// Installs the user's expression (may be empty), ANDed live with lumora's
-// kernel filter. A file needs no filter of lumora's own: the frame dispatch
-// picks the candidates faster than libpcap's filter interpreter would.
-// A bad expression prints libpcap's message and gives kBadExpression.
-FilterStatus InstallFilter(pcap_t* handle, const std::string& expression, bool live);
+struct FilterChoice {
+    std::string expression;  // the user's, may be empty
+    bool live;
+    const unsigned char* watchedMac;  // --mac's six bytes, or nullptr
+};
+
+// Compiles the user's expression into `user` (empty when none; the caller
+// frees it with pcap_freecode) and, live, installs lumora's kernel filter.
+// The expression is held to the magic packets only (MatchesUserFilter), not
+// to the frames by which their target shows that it woke. A file needs no
+// filter of lumora's own: the frame dispatch picks the candidates faster
+// than libpcap's filter interpreter would. A bad expression prints
+// libpcap's message and gives kBadExpression.
+FilterStatus InstallFilter(pcap_t* handle, const FilterChoice& choice, bpf_program* user);
+
+// Whether a frame matches the user's expression; true when there is none.
+bool MatchesUserFilter(const bpf_program& user, const pcap_pkthdr* header, const unsigned char* bytes);
 
 // Opens the pcap file that receives every reported frame. On failure prints
 // one line and returns nullptr.

@@ -45,6 +45,7 @@ struct Session {
     const Options* options = nullptr;
     pcap_t* handle = nullptr;
     pcap_dumper_t* frameFile = nullptr;
+    bpf_program userFilter{};  // the user's expression, held to magic packets
     int linkType = 0;
     long count = 0;
     long frames = 0;
@@ -120,6 +121,7 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
     const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType, session->local};
     FrameMagic magic{};
     if (!FindFrameMagic(frame, &magic)) return;
+    if (!MatchesUserFilter(session->userFilter, header, bytes)) return;
     const Options& options = *session->options;
     const bool outgoing = SentByThisMachine(magic, machine, options.direction);
     if (options.direction != Direction::kInOut && outgoing != (options.direction == Direction::kOut)) return;
@@ -228,7 +230,9 @@ int OpenSession(const Options& options, Session* session) {
     session->handle = OpenSource(options);
     if (session->handle == nullptr) return kExitFailure;
     if (!CheckLinkType(session->handle, SourceName(options))) return kExitFailure;
-    const FilterStatus filter = InstallFilter(session->handle, options.expression, options.readFile == nullptr);
+    const FilterChoice choice{options.expression, options.readFile == nullptr,
+                              options.filterMac ? options.mac.bytes : nullptr};
+    const FilterStatus filter = InstallFilter(session->handle, choice, &session->userFilter);
     if (filter != FilterStatus::kInstalled) return filter == FilterStatus::kBadExpression ? kExitUsage : kExitFailure;
     if (options.writeFile != nullptr) {
         session->frameFile = OpenFrameFile(session->handle, options.writeFile);
@@ -279,6 +283,7 @@ int Run(const Options& options) {
     StopCaptureOnSignal(nullptr);
     if (!session.outputEnded) AnnounceEnd(options, session);
     if (session.frameFile != nullptr) pcap_dump_close(session.frameFile);
+    pcap_freecode(&session.userFilter);
     pcap_close(session.handle);
     if (session.failed) return kExitFailure;
     if (session.outputEnded) return kExitOk;

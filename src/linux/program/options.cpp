@@ -27,6 +27,8 @@ enum LongOnly {
     kCheckOption,
     kTimeoutOption,
     kListHintsOption,
+    kAwakeWindowOption,
+    kUntilAwakeOption,
 };
 
 // A word an option takes, and what it means.
@@ -68,6 +70,8 @@ const option kLongOptions[] = {
     {"check", no_argument, nullptr, kCheckOption},
     {"timeout", required_argument, nullptr, kTimeoutOption},
     {"list-hints", no_argument, nullptr, kListHintsOption},
+    {"awake-window", required_argument, nullptr, kAwakeWindowOption},
+    {"until-awake", no_argument, nullptr, kUntilAwakeOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -75,7 +79,7 @@ constexpr char kHelp[] =
     "Usage: lumora [-i IFACE | -r FILE] [--promisc] [-Q in|out|inout] [-c COUNT]\n"
     "              [-w FILE] [-Z USER]\n"
     "              [--mac MAC] [--format report|line|json] [--timeout SECONDS]\n"
-    "              [EXPRESSION]\n"
+    "              [--awake-window SECONDS] [--until-awake] [EXPRESSION]\n"
     "       lumora --check [-i IFACE] [--format line|json]\n"
     "       lumora -D | --list-hints\n"
     "Prints a report for every Wake-on-LAN magic packet this machine receives:\n"
@@ -99,6 +103,12 @@ constexpr char kHelp[] =
     "                         or json (one JSON object per line)\n"
     "      --timeout SECONDS  end live capture after SECONDS; exit 3 when fewer\n"
     "                         than COUNT (default 1) magic packets came\n"
+    "      --awake-window SECONDS  how long after a magic packet its target's first\n"
+    "                         sign of a running system counts as waking, and before\n"
+    "                         it as already awake (default 300)\n"
+    "      --until-awake      with --mac: end at the target's outcome; exit 0 when\n"
+    "                         it is awake, 4 when it gave no sign, 3 when no magic\n"
+    "                         packet came within --timeout\n"
     "      --check            say whether each card would wake this machine, exit\n"
     "                         0 when one would\n"
     "      --list-hints       list the hint codes and what to do for each\n"
@@ -108,14 +118,17 @@ constexpr char kHelp[] =
     "                         reported frame must also match\n"
     "\n"
     "Live capture needs root or CAP_NET_RAW; reading the cards' Wake-on-LAN\n"
-    "state needs root or CAP_NET_ADMIN. Ctrl-C stops it. At the end a summary\n"
-    "on standard error gives, for each target MAC, its magic packets.\n";
+    "state needs root or CAP_NET_ADMIN. Ctrl-C stops it. After each magic packet\n"
+    "lumora watches its target for signs of a running system and says whether it\n"
+    "woke. At the end a summary on standard error gives, for each target MAC, its\n"
+    "magic packets and its last outcome.\n";
 
 struct Parse {
     bool macGiven = false;
     bool formatGiven = false;
     bool countGiven = false;
     bool directionGiven = false;
+    bool awakeWindowGiven = false;
     bool help = false;
     bool version = false;
     bool failed = false;
@@ -175,6 +188,13 @@ bool TakeTimeout(Options* options) {
     return Usage("bad timeout '%s': give whole seconds from 1 up", optarg);
 }
 
+bool TakeAwakeWindow(Options* options, Parse* parse) {
+    if (parse->awakeWindowGiven) return Usage("option '%s' given twice", "--awake-window");
+    parse->awakeWindowGiven = true;
+    if (ParseCount(optarg, &options->awakeWindow)) return true;
+    return Usage("bad awake window '%s': give whole seconds from 1 up", optarg);
+}
+
 bool TakeMac(Options* options, Parse* parse) {
     if (parse->macGiven) return Usage("option '%s' given twice", "--mac");
     parse->macGiven = true;
@@ -213,6 +233,8 @@ bool TakeOption(int code, const char* argument, Options* options, Parse* parse) 
         case kCheckOption: options->check = true; return true;
         case kTimeoutOption: return TakeTimeout(options);
         case kListHintsOption: options->listHints = true; return true;
+        case kAwakeWindowOption: return TakeAwakeWindow(options, parse);
+        case kUntilAwakeOption: options->untilAwake = true; return true;
         default: return BadOption(argument, code);
     }
 }
@@ -235,7 +257,7 @@ void TakeExpression(int argc, char** argv, Options* options) {
 bool CheckCheckCombination(Options* options, const Parse& parse) {
     const bool captureOption = options->readFile != nullptr || options->writeFile != nullptr ||
                                options->user != nullptr || parse.countGiven || options->timeout != 0 ||
-                               parse.directionGiven ||
+                               parse.directionGiven || parse.awakeWindowGiven || options->untilAwake ||
                                options->promiscuous || options->filterMac || !options->expression.empty();
     if (captureOption) return Usage("%s takes only -i and --format", "--check");
     if (parse.formatGiven && options->format == OutputFormat::kReport)
@@ -244,10 +266,20 @@ bool CheckCheckCombination(Options* options, const Parse& parse) {
     return true;
 }
 
-// A timeout ends a live capture; with it, one magic packet is what is awaited.
+// A timeout ends a live capture; with it, one magic packet is what is awaited,
+// or with --until-awake the target's outcome.
 bool CheckTimeout(Options* options, const Parse& parse) {
     if (options->readFile != nullptr) return Usage("%s is for live capture: -r takes none", "--timeout");
-    if (!parse.countGiven) options->count = 1;
+    if (!parse.countGiven && !options->untilAwake) options->count = 1;
+    return true;
+}
+
+// --until-awake waits for one target's outcome, and ends there, not at a count.
+bool CheckUntilAwake(const Options& options, const Parse& parse) {
+    if (!options.filterMac) return Usage("%s needs the target: add --mac MAC", "--until-awake");
+    if (parse.countGiven) return Usage("%s ends at the target's outcome: it takes no -c", "--until-awake");
+    if (options.direction == Direction::kOut)
+        return Usage("%s watches the target's own frames: -Q out sees only what this machine sends", "--until-awake");
     return true;
 }
 
@@ -255,6 +287,7 @@ bool CheckCombination(Options* options, const Parse& parse) {
     if (options->device != nullptr && std::strcmp(options->device, kEveryInterface) == 0)
         options->device = nullptr;
     if (options->check) return CheckCheckCombination(options, parse);
+    if (options->untilAwake && !CheckUntilAwake(*options, parse)) return false;
     if (options->timeout > 0 && !CheckTimeout(options, parse)) return false;
     if (options->readFile != nullptr && (options->device != nullptr || options->promiscuous))
         return Usage("%s reads a file: -r takes no -i or --promisc", "lumora -r");

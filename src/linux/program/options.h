@@ -8,6 +8,9 @@
 
 #include <string>
 
+// Long enough for a cold boot: firmware, then an operating system's first frames.
+constexpr long kDefaultAwakeWindow = 300;
+
 struct Options {
     const char* device = nullptr;  // -i; nullptr: every interface
     const char* readFile = nullptr;   // -r: a capture file, "-" standard input
@@ -21,6 +24,8 @@ struct Options {
     bool listInterfaces = false;  // -D
     long count = 0;  // reports before exiting; 0: until stopped
     long timeout = 0;  // --timeout: seconds of live capture; 0: no limit
+    long awakeWindow = kDefaultAwakeWindow;  // --awake-window: seconds a sign counts
+    bool untilAwake = false;  // --until-awake: end at the --mac target's outcome
     bool check = false;      // --check: print the cards' readiness and exit
     bool listHints = false;  // --list-hints
     std::string expression;  // the filter expression, words joined by spaces
