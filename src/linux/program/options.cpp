@@ -274,12 +274,15 @@ bool CheckTimeout(Options* options, const Parse& parse) {
     return true;
 }
 
-// --until-awake waits for one target's outcome, and ends there, not at a count.
-bool CheckUntilAwake(const Options& options, const Parse& parse) {
-    if (!options.filterMac) return Usage("%s needs the target: add --mac MAC", "--until-awake");
+// --until-awake waits for one target's outcome, and ends there, not at a
+// count. It watches both ways unless told otherwise, so that the packet this
+// machine sends opens the attempt ("lumora --until-awake & wakeonlan").
+bool CheckUntilAwake(Options* options, const Parse& parse) {
+    if (!options->filterMac) return Usage("%s needs the target: add --mac MAC", "--until-awake");
     if (parse.countGiven) return Usage("%s ends at the target's outcome: it takes no -c", "--until-awake");
-    if (options.direction == Direction::kOut)
-        return Usage("%s watches the target's own frames: -Q out sees only what this machine sends", "--until-awake");
+    if (options->direction == Direction::kOut)
+        return Usage("%s watches the target's own frames, which -Q out leaves out: give -Q inout", "--until-awake");
+    if (!parse.directionGiven) options->direction = Direction::kInOut;
     return true;
 }
 
@@ -287,7 +290,7 @@ bool CheckCombination(Options* options, const Parse& parse) {
     if (options->device != nullptr && std::strcmp(options->device, kEveryInterface) == 0)
         options->device = nullptr;
     if (options->check) return CheckCheckCombination(options, parse);
-    if (options->untilAwake && !CheckUntilAwake(*options, parse)) return false;
+    if (options->untilAwake && !CheckUntilAwake(options, parse)) return false;
     if (options->timeout > 0 && !CheckTimeout(options, parse)) return false;
     if (options->readFile != nullptr && (options->device != nullptr || options->promiscuous))
         return Usage("%s reads a file: -r takes no -i or --promisc", "lumora -r");
