@@ -37,7 +37,9 @@ TEST(Options, BadUsageWhateverTheOrder) {
         {"--mac", "001a2b3c4d5e", "--mac", "001a2b3c4d5e"}, {"--format", "line", "--format", "json"},
         {"--check", "-r", "f"}, {"--check", "-c", "1"}, {"--check", "--format", "report"}, {"--check", "-Q", "out"},
         {"--timeout", "5", "-r", "f"}, {"--timeout", "0"}, {"--timeout", "5", "--timeout", "5"}, {"-Q", "up"},
-        {"-Q", "in", "-Q", "out"},
+        {"-Q", "in", "-Q", "out"}, {"--until-awake"}, {"--until-awake", "--mac", "001a2b3c4d5e", "-c", "2"},
+        {"--mac", "001a2b3c4d5e", "-Q", "out", "--until-awake"}, {"--awake-window", "0"},
+        {"--awake-window", "5", "--awake-window", "5"}, {"--check", "--awake-window", "5"},
     };
     for (const auto& words : bad) {
         std::string line;
@@ -85,6 +87,14 @@ TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
     EXPECT_EQ(timed.direction, Direction::kInOut);
     ASSERT_EQ(Parse(ask, &check), OptionsOutcome::kRun);
     EXPECT_EQ(check.format, OutputFormat::kLine);
+
+    // --until-awake waits for the outcome, not one packet, and sees the sender's own packet too.
+    Options awake;
+    std::vector<std::string> until = {"--mac", "001a2b3c4d5e", "--until-awake", "--timeout", "300"};
+    ASSERT_EQ(Parse(until, &awake), OptionsOutcome::kRun);
+    EXPECT_EQ(awake.count, 0);
+    EXPECT_EQ(awake.direction, Direction::kInOut);
+    EXPECT_EQ(awake.awakeWindow, 300);
 }
 
 }  // namespace
