@@ -88,7 +88,7 @@ endfunction()
 
 set(LUMORA_CAPTURE_TEST ${CMAKE_SOURCE_DIR}/tests/linux/capture_test.sh)
 foreach(group reports reports_sanitized every_interface flood errors files privileges streams formats diagnosis
-    sender)
+    sender awake)
   add_test(NAME lumora_${group}
     COMMAND ${LUMORA_CAPTURE_TEST} ${group} $<TARGET_FILE:lumora> $<TARGET_FILE:lumora_sanitized>
             ${CMAKE_SOURCE_DIR}/tests/linux/wake_sender.py $<TARGET_FILE:capture_files>)

@@ -18,7 +18,7 @@ tx_ip=10.77.0.1 rx_ip=10.77.0.2 broadcast=10.77.0.255
 tx_mac=02:4c:55:00:00:01 rx_mac=02:4c:55:00:00:02 stranger_mac=02:4c:55:00:00:99
 tx_ip6=fd4c:55::1 rx_ip6=fd4c:55::2 tx_link6=fe80::4c55:1
 target=001a2b3c4d5e
-tx=lumora-tx-$$ rx=lumora-rx-$$ rx_if=veth-rx
+tx=lumora-tx-$$ rx=lumora-rx-$$ rx_if=veth-rx lan=lumora-lan-$$ awake_target=lumora-target-$$
 work=$(mktemp -d)
 pid=""
 
@@ -72,13 +72,14 @@ start_lumora() {
   return 0
 }
 
-# Waits for lumora to end by itself (or after a signal) with exit code 0.
+# Waits for lumora to end by itself (or after a signal) with exit code
+# EXPECTED (default 0).
 finish_lumora() {
   local code=0
   wait_for "lumora to exit" "${1:-20}" lumora_gone
   wait "$pid" || code=$?
   pid=""
-  [ "$code" -eq 0 ] || fail "lumora exited with $code"
+  [ "$code" -eq "${2:-0}" ] || fail "lumora exited with $code, not ${2:-0}"
 }
 
 send() { ip netns exec "$tx" "$sender" "$@" || fail "wake_sender $*"; }
@@ -522,6 +523,76 @@ EOF
   echo "PASS: each receiving link got just what the sender says went out by it"
 }
 
+# One segment: a bridge in namespace lan, and a port of it in each of the
+# sender's, the monitor's and the target's namespaces. The target has no
+# IPv6 on its link, so it is silent but for the frames the test makes it send.
+segment_mac=02:4c:55:00:00:30 shown_mac=02:4C:55:00:00:30
+make_segment() {
+  local host number=1
+  new_namespace "$lan"
+  ip -n "$lan" link add br0 type bridge
+  ip netns exec "$lan" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+  ip -n "$lan" link set br0 up
+  for host in "$tx" "$rx" "$awake_target"; do
+    new_namespace "$host"
+    ip netns exec "$host" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
+    ip link add eth0 netns "$host" type veth peer name "port$number" netns "$lan"
+    ip -n "$lan" link set "port$number" master br0 up
+    ip -n "$host" addr add "10.76.0.$number/24" brd + dev eth0
+    ip -n "$host" link set eth0 up
+    wait_for "the port of $host" 20 ends_up "$host" eth0 "$lan" "port$number"
+    number=$((number + 1))
+  done
+  ip -n "$awake_target" link set eth0 address $segment_mac
+}
+
+from_target() { ip netns exec "$awake_target" "$sender" sign "$1" eth0 "$(ip netns exec "$rx" cat /sys/class/net/eth0/address)" ||
+  fail "the target could not send $1"; }
+wake_target() {
+  ip netns exec "$tx" wakeonlan -i 10.76.0.255 $segment_mac >/dev/null || fail "wakeonlan"
+  wait_for "lumora to report the magic packet" 20 grep -q "$1" "$work/out"
+}
+awake_keys() { json_keys record outcome evidence evidence_source; }
+
+# The outcome of each wake attempt, by the target's own frames after the
+# magic packet: a DHCP request is a sign, an ARP reply and a neighbour
+# advertisement (a sleeping card's offload answers those) are none.
+run_awake() {
+  make_segment
+  local watch=(-i eth0 --mac $segment_mac --until-awake --timeout 60)
+  start_lumora "$lumora" "${watch[@]}" --awake-window 20 --format json -w "$work/woke.pcap"
+  wake_target '"record":"magic"'
+  from_target dhcp
+  finish_lumora 20 0
+  awake_keys >"$work/seen" || fail "$(cat "$work/seen")"
+  printf '%s\n' "magic - - -" "awake woke dhcp 0.0.0.0" | diff -u - "$work/seen" || fail "a DHCP request after the packet is no 'woke'"
+  grep -q "^lumora: $shown_mac: 1 magic packet, .*, woke [0-9.]* s after the magic packet (DHCP request)\$" "$work/err" ||
+    fail "the summary does not end with the outcome: $(cat "$work/err")"
+  "$lumora" -r "$work/woke.pcap" --format json >"$work/out" 2>"$work/err" || fail "lumora -r of the -w file"
+  awake_keys | diff -u "$work/seen" - || fail "the -w file gives another outcome"
+  echo "PASS: woke: a DHCP request after the magic packet, live and from the -w file; exit 0"
+
+  start_lumora "$lumora" "${watch[@]}" --awake-window 3 --format json
+  wake_target '"record":"magic"'
+  from_target arp-reply
+  from_target na
+  finish_lumora 20 4
+  awake_keys | tail -n 1 | grep -qx "awake no_sign - -" || fail "an ARP reply and an NA are no sign: $(cat "$work/out")"
+  echo "PASS: no_sign: only an ARP reply and a neighbour advertisement; exit 4"
+
+  start_lumora "$lumora" "${watch[@]}" --format line
+  from_target arp-request
+  wake_target " target $shown_mac, "
+  finish_lumora 20 0
+  grep -Eq "^[0-9:.]{15} eth0 awake $shown_mac: already awake, [0-9.]+ s after its ARP request\$" "$work/out" ||
+    fail "an ARP request before the packet is no 'already awake': $(cat "$work/out")"
+  echo "PASS: already_awake: an ARP request before the packet; exit 0"
+
+  start_lumora "$lumora" -i eth0 --mac $segment_mac --until-awake --timeout 3
+  finish_lumora 20 3
+  echo "PASS: no magic packet within --timeout: exit 3"
+}
+
 case "$group" in
   reports) run_reports "$lumora" ;;
   reports_sanitized) run_reports "$lumora_sanitized" ;;
@@ -534,5 +605,6 @@ case "$group" in
   formats) run_formats ;;
   diagnosis) run_diagnosis ;;
   sender) run_sender ;;
+  awake) run_awake ;;
   *) echo "unknown group $group"; exit 2 ;;
 esac
