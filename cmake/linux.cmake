@@ -6,7 +6,7 @@ find_library(LUMORA_PCAP_LIBRARY pcap REQUIRED)  # Debian's libpcap-dev
 # The IPv6 report and the wake diagnosis are lumora's alone: Lumora.exe
 # listens to IPv4 only and reads nothing of the machine's cards.
 set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp src/analysis/hints.cpp
-  src/analysis/wake_diagnosis.cpp src/analysis/wake_signs.cpp)
+  src/analysis/wake_diagnosis.cpp src/analysis/wake_signs.cpp src/analysis/awake_watch.cpp)
 target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 
