@@ -6,7 +6,8 @@ find_library(LUMORA_PCAP_LIBRARY pcap REQUIRED)  # Debian's libpcap-dev
 # The IPv6 report and the wake diagnosis are lumora's alone: Lumora.exe
 # listens to IPv4 only and reads nothing of the machine's cards.
 set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp src/analysis/hints.cpp
-  src/analysis/wake_diagnosis.cpp src/analysis/wake_signs.cpp src/analysis/awake_watch.cpp)
+  src/analysis/wake_diagnosis.cpp src/analysis/wake_signs.cpp src/analysis/awake_watch.cpp
+  src/analysis/oui_registry.cpp)
 target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 
@@ -18,6 +19,7 @@ set(LUMORA_LINUX_SOURCES
   src/linux/mac_filter.cpp
   src/linux/main.cpp
   src/linux/options.cpp
+  src/linux/oui_file.cpp
   src/linux/output_format.cpp
   src/linux/privileges.cpp
   src/linux/readiness.cpp
@@ -44,7 +46,7 @@ lumora_linux_program(lumora_sanitized lumora_analysis_sanitized)
 # options, the wake verdict, --mac, the line and json forms and the summary.
 add_executable(lumora_linux_test tests/linux/frame_report_test.cpp tests/linux/options_test.cpp
   tests/linux/wake_verdict_test.cpp tests/linux/mac_filter_test.cpp tests/linux/output_format_test.cpp
-  tests/linux/wake_diagnosis_test.cpp tests/linux/awake_watch_test.cpp
+  tests/linux/wake_diagnosis_test.cpp tests/linux/awake_watch_test.cpp tests/linux/oui_registry_test.cpp
   src/linux/frame_report.cpp src/linux/options.cpp src/linux/diagnostics.cpp src/linux/mac_filter.cpp
   src/linux/output_format.cpp src/linux/sighting_summary.cpp)
 target_link_libraries(lumora_linux_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
