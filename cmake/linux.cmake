@@ -87,6 +87,11 @@ add_test(NAME lumora_qemu COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/qemu_wake_test
 set_tests_properties(lumora_qemu PROPERTIES TIMEOUT 600)
 lumora_skip_outside_ci(lumora_qemu)
 
+# What "did it wake?" costs each frame, beside bench/lumora_bench's figures.
+add_executable(awake_watch_bench bench/awake_watch_bench.cpp)
+target_link_libraries(awake_watch_bench PRIVATE lumora_analysis benchmark::benchmark)
+target_compile_options(awake_watch_bench PRIVATE ${LUMORA_WARNINGS})
+
 # The flood and the capture file of bench/lumora_bench.
 add_executable(flood_sender bench/flood_sender.cpp)
 target_compile_options(flood_sender PRIVATE ${LUMORA_WARNINGS})
