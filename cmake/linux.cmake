@@ -7,12 +7,13 @@ find_library(LUMORA_MNL_LIBRARY mnl REQUIRED)  # libmnl-dev: the rtnetlink quest
 # The IPv6 report, the link layers and the wake diagnosis are lumora's alone:
 # Lumora.exe listens to IPv4 only and reads nothing of the machine's cards.
 set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp src/analysis/hints.cpp
-  src/analysis/wake_diagnosis.cpp src/analysis/link_layer.cpp src/analysis/frame_magic.cpp)
+  src/analysis/wake_diagnosis.cpp src/analysis/link_layer.cpp src/analysis/frame_magic.cpp
+  src/analysis/wake_signs.cpp src/analysis/awake_watch.cpp src/analysis/oui_registry.cpp)
 target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 # The link layers, the diagnosis and the hints, tested without libpcap.
 target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp tests/analysis/wake_verdict_test.cpp
-  tests/analysis/wake_diagnosis_test.cpp)
+  tests/analysis/wake_diagnosis_test.cpp tests/analysis/awake_watch_test.cpp tests/analysis/oui_registry_test.cpp)
 target_include_directories(analysis_test PRIVATE tests)
 
 # The records lumora writes (the sighting, its line and json, the readiness,
@@ -45,6 +46,7 @@ set(LUMORA_LINUX_SOURCES
   src/linux/facts/ethers.cpp
   src/linux/facts/interfaces.cpp
   src/linux/facts/neighbours.cpp
+  src/linux/facts/oui_file.cpp
   src/linux/facts/route.cpp
   src/linux/facts/rtnetlink.cpp
   src/linux/program/main.cpp
@@ -103,6 +105,11 @@ add_test(NAME lumora_qemu COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/qemu_wake_test
 set_tests_properties(lumora_qemu PROPERTIES TIMEOUT 600)
 lumora_skip_outside_ci(lumora_qemu)
 
+# What "did it wake?" costs each frame, beside bench/lumora_bench's figures.
+add_executable(awake_watch_bench bench/awake_watch_bench.cpp)
+target_link_libraries(awake_watch_bench PRIVATE lumora_analysis benchmark::benchmark)
+target_compile_options(awake_watch_bench PRIVATE ${LUMORA_WARNINGS})
+
 # The flood and the capture file of bench/lumora_bench.
 add_executable(flood_sender bench/flood_sender.cpp)
 target_compile_options(flood_sender PRIVATE ${LUMORA_WARNINGS})
@@ -119,4 +126,11 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   target_compile_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
   target_link_options(frame_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
   add_test(NAME frame_fuzz COMMAND frame_fuzz -runs=500000 -max_total_time=60 -max_len=65550)
+
+  # The sign classifier and the OUI registry parser, briefly on every test pass.
+  add_executable(wake_signs_fuzz fuzz/wake_signs_fuzz.cpp src/analysis/magic_packet.cpp ${LUMORA_LINUX_ANALYSIS_SOURCES})
+  target_include_directories(wake_signs_fuzz PRIVATE src)
+  target_compile_options(wake_signs_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
+  target_link_options(wake_signs_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  add_test(NAME wake_signs_fuzz COMMAND wake_signs_fuzz -runs=200000 -max_total_time=30)
 endif()

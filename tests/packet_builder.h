@@ -179,6 +179,31 @@ inline Bytes BsdLoopback(const Bytes& packet, unsigned family, bool bigEndian) {
     return Concat(bigEndian ? Bytes{0, 0, 0, low} : Bytes{low, 0, 0, 0}, packet);
 }
 
+// An IPv6 packet from kTestSource6 to `destination` whose first header is
+// `next`: the extension headers, then the upper-layer bytes as given.
+inline Bytes Ipv6Packet(unsigned char next, const Bytes& extensions, const Bytes& upper,
+                        const unsigned char* destination = kAllNodes6) {
+    return Join({{0x60, 0, 0, 0}, Word(static_cast<int>(extensions.size() + upper.size())), {next, 255},
+                 Bytes(kTestSource6, kTestSource6 + 16), Bytes(destination, destination + 16), extensions, upper});
+}
+
+// An ICMPv6 message of `type`, code and checksum 0, with a zero body (room
+// for a solicitation's target or a report's first record).
+inline Bytes Icmpv6(unsigned char type) { return Concat({type, 0, 0, 0}, Bytes(20, 0)); }
+
+// An Ethernet/IPv4 ARP packet from kTestMac.
+inline Bytes Arp(int operation, const Bytes& senderIp, const Bytes& targetIp) {
+    return Join({{0, 1, 8, 0, 6, 4}, Word(operation), Bytes(kTestMac, kTestMac + 6), senderIp, Bytes(6, 0), targetIp});
+}
+
+// A DHCP message with BOOTP op `op` (1: BOOTREQUEST), from port 68 to port
+// 67 over IPv4: the fixed fields, then the magic cookie.
+inline Bytes Dhcp(unsigned char op) {
+    Bytes d = Datagram(Join({{op, 1, 6, 0}, Bytes(232, 0), {99, 130, 83, 99}}), 67);
+    d[kIpHeaderLength] = 0, d[kIpHeaderLength + 1] = 68;
+    return d;
+}
+
 // The bytes with the one at `at` set to `value`: a field the builders leave alone.
 inline Bytes WithByte(Bytes bytes, std::size_t at, unsigned char value) {
     bytes[at] = value;

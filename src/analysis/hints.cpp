@@ -68,6 +68,13 @@ const HintInfo kHints[kHintCount] = {
      "Sent to a broadcast address every network shares, it left by %1 only, not by %2: send to the broadcast "
      "address of the target's own subnet, or name the interface with the sending tool's interface option.",
      "IFACE", "OTHER-IFACES"},
+    {HintCode::kLocallyAdministered, "locally-administered", nullptr,
+     "The target %1 is a locally administered address, chosen by software rather than by a card's maker: a "
+     "Wi-Fi private address, which changes, so a stored one soon wakes nothing, or a virtual machine's; send to "
+     "the wired card's own MAC ('ethtool -P' shows it).", "MAC", ""},
+    {HintCode::kMulticastMac, "multicast-mac", "%1 is a group address, which no card has",
+     "The target %1 has the group bit set (its first byte is odd), and no card has a group address: the "
+     "sender has a wrong MAC; send to the MAC of the target's wired card ('ip link' shows it).", "MAC", ""},
 };
 
 void AddHint(Hints* hints, HintCode code, const char* first, const char* second) {

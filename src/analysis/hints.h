@@ -21,6 +21,8 @@ enum class HintCode : std::uint8_t {
     kUnicastIp,
     kNotThisMachine,
     kOneInterfaceOnly,
+    kLocallyAdministered,
+    kMulticastMac,
     kCount,
 };
 
