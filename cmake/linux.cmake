@@ -128,9 +128,9 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_test(NAME frame_fuzz COMMAND frame_fuzz -runs=500000 -max_total_time=60 -max_len=65550)
 
   # The sign classifier and the OUI registry parser, briefly on every test pass.
-  add_executable(wake_signs_fuzz fuzz/wake_signs_fuzz.cpp src/analysis/magic_packet.cpp ${LUMORA_LINUX_ANALYSIS_SOURCES})
+  add_executable(wake_signs_fuzz fuzz/wake_signs_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES} ${LUMORA_LINUX_ANALYSIS_SOURCES})
   target_include_directories(wake_signs_fuzz PRIVATE src)
   target_compile_options(wake_signs_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
   target_link_options(wake_signs_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
-  add_test(NAME wake_signs_fuzz COMMAND wake_signs_fuzz -runs=200000 -max_total_time=30)
+  add_test(NAME wake_signs_fuzz COMMAND wake_signs_fuzz -runs=200000 -max_total_time=20)
 endif()
