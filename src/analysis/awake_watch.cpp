@@ -26,10 +26,10 @@ int HomeSlot(std::uint64_t key) { return static_cast<int>((key * kFibonacciMulti
 
 // Slots are never emptied, so a sender is in the first free slot of its
 // probes or before it.
-const HeardSender* FindHeard(const AwakeWatch& watch, std::uint64_t key) {
+HeardSender* FindHeard(AwakeWatch* watch, std::uint64_t key) {
     const int home = HomeSlot(key);
     for (int probe = 0; probe < kHeardProbes; ++probe) {
-        const HeardSender& slot = watch.heard[(home + probe) & kHeardMask];
+        HeardSender& slot = watch->heard[(home + probe) & kHeardMask];
         if (slot.key == key) return &slot;
         if (slot.key == 0) return nullptr;
     }
@@ -139,13 +139,19 @@ void NoteMagicPacket(AwakeWatch* watch, const unsigned char* target, WatchTime t
         ++watch->open[open].magicPackets;
         return;
     }
-    const HeardSender* heard = FindHeard(*watch, key);
+    HeardSender* heard = FindHeard(watch, key);
+    if (heard != nullptr && heard->decided && time - heard->decidedUntil < kBurstGap) {
+        heard->decidedUntil = Later(heard->decidedUntil, time);
+        return;
+    }
     if (heard == nullptr || time - heard->time >= watch->window) {
         Open(watch, key, time, interfaceName);
         return;
     }
     Report(*watch, AttemptOf(key, time, interfaceName), WakeOutcome::kAlreadyAwake, SecondsBetween(heard->time, time),
            time, heard);
+    heard->decided = true;
+    heard->decidedUntil = time;
 }
 
 void NoteWakeSign(AwakeWatch* watch, const unsigned char* sender, WatchTime time, WakeSign sign,
@@ -154,10 +160,13 @@ void NoteWakeSign(AwakeWatch* watch, const unsigned char* sender, WatchTime time
     if (sign == WakeSign::kNone) return;
     const std::uint64_t key = KeyOf(sender);
     HeardSender* heard = SlotFor(watch, key);
-    *heard = HeardSender{key, time, sign, source};
+    const bool same = heard->key == key;
+    *heard = HeardSender{key, time, sign, source, same && heard->decided, same ? heard->decidedUntil : 0};
     const int open = FindOpen(*watch, key);
     if (open < 0) return;
     Close(watch, open, WakeOutcome::kWoke, SecondsBetween(watch->open[open].firstMagic, time), time, heard);
+    heard->decided = true;
+    heard->decidedUntil = time;
 }
 
 void FinishAwakeWatch(AwakeWatch* watch) {

@@ -44,12 +44,19 @@ struct WakeOutcomeRecord {
 
 using WakeOutcomeHandler = void (*)(const WakeOutcomeRecord& record, void* context);
 
+// Magic packets for a target that came awake join its decided attempt while
+// they follow each other this closely: a sending tool's burst, or a resend
+// just after the wake, is one attempt, not one outcome each.
+inline constexpr WatchTime kBurstGap = 10 * kMicrosecondsPerSecond;
+
 // The last sign heard from one sender.
 struct HeardSender {
     std::uint64_t key;  // the MAC and a used bit; 0: a free slot
     WatchTime time;
     WakeSign sign;
     WakeSignSource source;
+    bool decided;           // an attempt for it ended awake ...
+    WatchTime decidedUntil; // ... and its packets since came before this
 };
 
 struct OpenAttempt {
