@@ -19,7 +19,7 @@ target_include_directories(analysis_test PRIVATE tests)
 # The records lumora writes (the sighting, its line and json, the readiness,
 # the summary): portable, plain and under the sanitizers.
 set(LUMORA_RECORDS_SOURCES src/records/mac_address.cpp src/records/readiness_forms.cpp
-  src/records/record_writer.cpp src/records/sighting.cpp src/records/sighting_forms.cpp src/records/summary.cpp)
+  src/records/record_writer.cpp src/records/sighting.cpp src/records/sighting_forms.cpp src/records/summary.cpp src/records/awake_forms.cpp)
 foreach(variant "" _sanitized)
   add_library(lumora_records${variant} STATIC ${LUMORA_RECORDS_SOURCES})
   target_link_libraries(lumora_records${variant} PUBLIC lumora_analysis${variant})

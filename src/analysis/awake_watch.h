@@ -14,6 +14,7 @@
 using WatchTime = std::int64_t;  // capture time in microseconds
 
 inline constexpr WatchTime kMicrosecondsPerSecond = 1000000;
+// Long enough for a cold boot: the firmware, then the system's first frames.
 inline constexpr WatchTime kDefaultAwakeWindow = 300 * kMicrosecondsPerSecond;
 
 // The senders remembered: a large LAN's. A full neighbourhood of

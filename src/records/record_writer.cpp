@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 namespace record_writer {
 
@@ -17,6 +18,9 @@ constexpr int kNibbleBits = 4;
 constexpr int kNibbleMask = 0x0F;
 constexpr unsigned char kFirstPrintable = 0x21;  // space and below are escaped in lines
 constexpr unsigned char kDelete = 0x7F;
+constexpr int kClockTextSize = 64;
+constexpr int kSecondsPerMinute = 60;
+constexpr int kMinutesPerHour = 60;
 constexpr unsigned char kFirstNonControl = 0x20;
 constexpr unsigned char kFirstNonAscii = 0x80;
 
@@ -193,6 +197,19 @@ void PutJsonHints(Output& out, const Hints& hints) {
         PutFormat(out, ",\"guide\":\"%s#%s\"}", kGuidePage, info.name);
     }
     PutChar(out, ']');
+}
+
+bool Rfc3339Time(const CaptureTime& time, char* text, int size) {
+    std::tm local{};
+    if (!ToLocalTime(time, &local)) return false;
+    char clock[kClockTextSize];
+    if (std::strftime(clock, sizeof clock, "%Y-%m-%dT%H:%M:%S", &local) == 0) return false;
+    const long offset = local.tm_gmtoff / kSecondsPerMinute;
+    const long magnitude = offset < 0 ? -offset : offset;
+    const int count = std::snprintf(text, static_cast<std::size_t>(size), "%s.%06d%c%02ld:%02ld", clock,
+                                    time.microseconds, offset < 0 ? '-' : '+', magnitude / kMinutesPerHour,
+                                    magnitude % kMinutesPerHour);
+    return count > 0 && count < size;
 }
 
 }  // namespace record_writer

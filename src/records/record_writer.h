@@ -6,6 +6,7 @@
 
 #include "analysis/hints.h"
 #include "analysis/wake_diagnosis.h"
+#include "records/sighting.h"
 
 namespace record_writer {
 
@@ -49,6 +50,10 @@ void PutJsonHexKey(Output& out, const char* key, const unsigned char* bytes, int
 // "hints":[{"code":...,"text":...,"guide":...}, ...]
 void PutJsonHints(Output& out, const Hints& hints);
 const char* TristateJson(Tristate value);
+
+// A capture time as RFC 3339 local time with microseconds and UTC offset;
+// false when it does not fit or no calendar takes it.
+bool Rfc3339Time(const CaptureTime& time, char* text, int size);
 
 // A hint's reason or advice with its subjects put in.
 void PutHintText(Output& out, const char* pattern, const Hint& hint);

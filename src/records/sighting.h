@@ -4,6 +4,7 @@
 #pragma once
 
 #include "analysis/frame_magic.h"
+#include "analysis/oui_registry.h"
 #include "analysis/wake_diagnosis.h"
 #include "analysis/wake_verdict.h"
 #include "records/mac_address.h"
@@ -16,8 +17,6 @@ constexpr int kSightingTextSize = 4 * 65536 + 4096;
 
 // A name /etc/ethers gives a MAC, as long as a host name may be.
 constexpr int kTargetNameSize = 256;
-// The longest organisation name the IEEE registers, and room to spare.
-constexpr int kVendorNameSize = 128;
 
 struct CaptureTime {
     long long seconds;  // since the Epoch, as the capture stamps it

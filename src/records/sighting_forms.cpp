@@ -58,8 +58,6 @@ using namespace record_writer;
 
 constexpr int kLinePasswordBytes = 16;
 constexpr int kTimeTextSize = 64;
-constexpr int kSecondsPerMinute = 60;
-constexpr int kMinutesPerHour = 60;
 
 const char* KindName(SightingKind kind) {
     switch (kind) {
@@ -125,19 +123,6 @@ void PutJsonPassword(Output& out, const Sighting& s) {
         return;
     }
     PutJsonHexKey(out, "password", s.password, s.verdict.passwordLength);
-}
-
-bool Rfc3339Time(const CaptureTime& time, char* text, int size) {
-    std::tm local{};
-    if (!ToLocalTime(time, &local)) return false;
-    char clock[kTimeTextSize];
-    if (std::strftime(clock, sizeof clock, "%Y-%m-%dT%H:%M:%S", &local) == 0) return false;
-    const long offset = local.tm_gmtoff / kSecondsPerMinute;
-    const long magnitude = offset < 0 ? -offset : offset;
-    const int count = std::snprintf(text, static_cast<std::size_t>(size), "%s.%06d%c%02ld:%02ld", clock,
-                                    time.microseconds, offset < 0 ? '-' : '+', magnitude / kMinutesPerHour,
-                                    magnitude % kMinutesPerHour);
-    return count > 0 && count < size;
 }
 
 // --- the diagnosis, in both forms ---
@@ -215,6 +200,7 @@ int FormatSightingLine(const Sighting& s, char* text, int size) {
     PutEndpoint(out, s, s.destination, s.destinationPort);
     PutText(out, ": target ");
     PutTargetMac(out, s);
+    if (s.targetVendor[0] != '\0') PutFormat(out, " (%s)", s.targetVendor);
     PutFormat(out, ", %d/%d copies", s.verdict.repetitions, kMacRepetitions);
     PutLinePassword(out, s.verdict, s.password);
     PutMalformedReasons(out, s.verdict);

@@ -93,14 +93,26 @@ int FormatTargetLine(const TargetTally& tally, char* text, int size) {
     const bool labelled = tally.label[0] != '\0';
     char sent[kSentTextSize] = "";
     if (tally.sent > 0) std::snprintf(sent, sizeof sent, " (%ld sent by this machine)", tally.sent);
+    const bool decided = tally.outcome[0] != '\0';
     const int count = std::snprintf(text, static_cast<std::size_t>(size),
-                                    "%s%s%s%s: %ld magic packet%s%s, %ld well formed, first %s, last %s, %s", mac,
+                                    "%s%s%s%s: %ld magic packet%s%s, %ld well formed, first %s, last %s, %s%s%s", mac,
                                     labelled ? " (" : "", tally.label, labelled ? ")" : "", tally.packets,
-                                    tally.packets == 1 ? "" : "s", sent, tally.wellFormed, first, last, sources);
+                                    tally.packets == 1 ? "" : "s", sent, tally.wellFormed, first, last, sources,
+                                    decided ? ", " : "", tally.outcome);
     return Finish(count, text, size);
 }
 
 }  // namespace
+
+void NoteOutcome(SightingSummary* summary, const WakeOutcomeRecord& record) {
+    for (int i = 0; i < summary->targetCount; ++i) {
+        TargetTally& tally = summary->targets[i];
+        if (tally.macBytes != kMacAddressLength || std::memcmp(tally.mac, record.target, kMacAddressLength) != 0)
+            continue;
+        FormatOutcomeWords(record, tally.outcome, sizeof tally.outcome);
+        return;
+    }
+}
 
 void CountSighting(SightingSummary* summary, const Sighting& s) {
     TargetTally* tally = TallyFor(summary, s);

@@ -1,8 +1,10 @@
 // The tally printed when capture ends: for each target MAC seen, how many
-// magic packets came, how many were well formed, when, and from where.
+// magic packets came, how many were well formed, when, from where, and
+// whether it woke.
 // Fixed size, so a long run on a busy network cannot grow it.
 #pragma once
 
+#include "records/awake_forms.h"
 #include "records/sighting.h"
 
 // Targets past this many are not listed; their packets are counted in
@@ -29,6 +31,7 @@ struct TargetTally {
     int sourceCount;
     bool moreSources;
     char label[kTargetLabelSize];  // who the target is, "" when not known
+    char outcome[kOutcomeWordsSize];  // its last wake attempt's, "" when none ended
 };
 
 // Zero-initialise before use: SightingSummary summary{};
@@ -41,6 +44,9 @@ struct SightingSummary {
 
 // Counts one reported magic packet under its target MAC.
 void CountSighting(SightingSummary* summary, const Sighting& sighting);
+
+// Keeps the words of a target's latest outcome for the end of its line.
+void NoteOutcome(SightingSummary* summary, const WakeOutcomeRecord& record);
 
 // Counts one magic packet that --mac left out, for the closing line.
 void CountOtherTarget(SightingSummary* summary);

@@ -33,6 +33,7 @@ trap cleanup EXIT
 fail() {
   echo "FAIL: $*"
   if [ -s "$work/err" ]; then sed 's/^/  lumora stderr: /' "$work/err"; fi
+  [ -s "$work/out" ] && sed "s/^/  lumora stdout: /" "$work/out" | head -n 20
   exit 1
 }
 
@@ -584,7 +585,7 @@ run_awake() {
   from_target arp-request
   wake_target " target $shown_mac, "
   finish_lumora 20 0
-  grep -Eq "^[0-9:.]{15} eth0 awake $shown_mac: already awake, [0-9.]+ s after its ARP request\$" "$work/out" ||
+  grep -Eq "^[0-9:.]{15} eth0 awake $shown_mac: already awake \(ARP request [0-9.]+ s before the magic packet\)\$" "$work/out" ||
     fail "an ARP request before the packet is no 'already awake': $(cat "$work/out")"
   echo "PASS: already_awake: an ARP request before the packet; exit 0"
 

@@ -2,6 +2,7 @@
 // its target and whether it would wake this machine.
 #include "linux/facts/sighting_diagnosis.h"
 
+#include "linux/facts/oui_file.h"
 #include "linux/facts/readiness.h"
 #include "linux/facts/system_facts.h"
 
@@ -9,6 +10,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 namespace {
 
@@ -82,7 +84,17 @@ bool SentByThisMachine(const FrameMagic& magic, const MachineState& machine, Dir
     return direction == Direction::kOut || IsWatchedMac(machine, magic.sourceMac);
 }
 
+// One registry per run: read at start, looked up for every target.
+void ReadMakers(OuiRegistry* makers) {
+    static std::vector<char> text;
+    static OuiEntry entries[kOuiEntryCapacity];
+    text.clear();
+    for (const char* path : kOuiRegistryFiles) ReadOuiFile(path, &text);
+    *makers = ParseOuiRegistry(text.data(), static_cast<int>(text.size()), entries, kOuiEntryCapacity);
+}
+
 void StartMachineState(const char* device, bool live, MachineState* machine) {
+    ReadMakers(&machine->makers);
     machine->live = live;
     machine->readAtMs = -1;
     machine->atStart.count = machine->current.count = machine->neighbours.count = 0;
@@ -113,5 +125,9 @@ void DiagnoseSighting(const FrameMagic& magic, MachineState* machine, Sighting* 
     const LocalInterfaces* interfaces = machine->live ? &machine->current : nullptr;
     s->diagnosis = DiagnoseMagicPacket(facts, MachineView{interfaces, machine->live ? &neighbours : nullptr});
     NameTarget(s->diagnosis, interfaces, neighbours, s);
-    if (facts.targetMac != nullptr) CopyText(s->targetName, kTargetNameSize, EthersName(machine, facts.targetMac));
+    s->targetVendor[0] = '\0';
+    if (facts.targetMac == nullptr) return;
+    CopyText(s->targetName, kTargetNameSize, EthersName(machine, facts.targetMac));
+    LookUpVendor(machine->makers, facts.targetMac, s->targetVendor, kVendorNameSize);
+    AddTargetMacHints(facts.targetMac, macText, &s->diagnosis.hints);
 }

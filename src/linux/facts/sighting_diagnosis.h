@@ -1,10 +1,12 @@
 // Puts the machine's facts beside each magic packet lumora reports: who the
 // target is (this machine's interface, its /etc/ethers name, its address in
-// the neighbour table) and whether the packet would wake this machine.
+// the neighbour table, its maker) and whether the packet would wake this
+// machine.
 #pragma once
 
 #include "analysis/frame_magic.h"
 #include "analysis/machine_facts.h"
+#include "analysis/oui_registry.h"
 #include "linux/capture/capture.h"
 #include "records/sighting.h"
 
@@ -21,10 +23,12 @@ struct MachineState {
     unsigned char ethersMac[kHardwareAddressLength];  // the last /etc/ethers lookup
     char ethersName[kTargetNameSize];
     std::int64_t ethersAtMs;  // when it was made; -1: never
+    OuiRegistry makers;       // ieee-data's registry; empty when not installed
 };
 
-// Reads the interfaces and their cards (needs CAP_NET_ADMIN for the cards),
-// for a live capture on `device` (nullptr: every interface).
+// Reads the makers' registry, and for a live capture on `device` (nullptr:
+// every interface) the interfaces and their cards (needs CAP_NET_ADMIN for
+// the cards).
 void StartMachineState(const char* device, bool live, MachineState* machine);
 
 // Whether this machine sent the frame: a cooked header says so; on one

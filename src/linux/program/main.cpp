@@ -1,8 +1,10 @@
 // lumora: prints a report for every Wake-on-LAN magic packet this Linux
 // machine receives, or a capture file holds, the same report the Windows
 // program shows, and whether the packet would wake this machine.
+#include "analysis/awake_watch.h"
 #include "analysis/frame_magic.h"
 #include "analysis/hints.h"
+#include "analysis/link_layer.h"
 #include "analysis/magic_packet.h"
 #include "linux/capture/capture.h"
 #include "linux/capture/diagnostics.h"
@@ -13,9 +15,12 @@
 #include "linux/facts/readiness.h"
 #include "linux/facts/sighting_diagnosis.h"
 #include "linux/program/options.h"
+#include "records/awake_forms.h"
 #include "records/summary.h"
 
 #include <net/if.h>
+#include <poll.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -28,6 +33,9 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitTimedOut = 3;
+constexpr int kExitNoSign = 4;  // --until-awake: a magic packet came, no sign of waking
+constexpr int kAwakeTextSize = 512;
+constexpr int kWatchTickMs = 100;  // the capture's own buffer timeout too
 constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
 constexpr int kSummaryLineSize = 512;
 constexpr int kHintLineSize = 1024;  // the longest advice, its subjects named
@@ -40,6 +48,8 @@ char sightingText[kSightingTextSize];
 SightingSummary summary{};
 char hostName[kHostNameSize] = "";  // every json record names its machine
 MachineState machine{};  // large: not on the stack
+AwakeWatch awakeWatch;   // likewise
+char awakeText[kAwakeTextSize];
 
 struct Session {
     const Options* options = nullptr;
@@ -51,7 +61,11 @@ struct Session {
     long frames = 0;
     long reports = 0;
     bool failed = false;
+    bool stopped = false;
     bool outputEnded = false;  // standard output is gone: no closing lines either
+    bool watchAwake = false;   // the frames show their senders, and the target's come in
+    bool evidenceDue = false;  // the frame being looked at showed a target awake
+    WakeOutcome outcome = WakeOutcome::kNoSign;  // --until-awake: the target's, once known
     std::time_t second = -1;  // the capture second `local` holds
     std::tm local{};
     bool localValid = false;  // false for a second no calendar takes
@@ -65,8 +79,11 @@ void ConvertCaptureTime(Session* session, std::time_t seconds) {
     session->localValid = localtime_r(&seconds, &session->local) != nullptr;
 }
 
+// Also outside libpcap's loop (an awake window ending on the clock), where
+// pcap_breakloop alone may not be seen.
 void Stop(Session* session, bool failed) {
     session->failed = session->failed || failed;
+    session->stopped = true;
     pcap_breakloop(session->handle);
 }
 
@@ -114,13 +131,64 @@ char* Format(Session* session, const FrameMagic& magic, const Sighting& sighting
     return reportBuffer;
 }
 
+WatchTime WatchTimeOf(const timeval& time) { return time.tv_sec * kMicrosecondsPerSecond + time.tv_usec; }
+
+WatchTime Now() {
+    timeval now{};
+    gettimeofday(&now, nullptr);  // the clock the kernel stamps frames with
+    return WatchTimeOf(now);
+}
+
+// A wake attempt's outcome, the moment it is known: a line or record on
+// standard output, or beside the reports a line on standard error.
+void OnOutcome(const WakeOutcomeRecord& record, void* context) {
+    Session* session = static_cast<Session*>(context);
+    const Options& options = *session->options;
+    NoteOutcome(&summary, record);
+    session->evidenceDue = record.outcome == WakeOutcome::kWoke;
+    if (options.untilAwake && std::memcmp(record.target, options.mac.bytes, kMacAddressLength) == 0) {
+        session->outcome = record.outcome;
+        Stop(session, false);
+    }
+    if (session->outputEnded) return;
+    const char* interfaceName = record.interfaceName[0] != '\0' ? record.interfaceName : nullptr;
+    const int length = options.format == OutputFormat::kJson
+                           ? FormatAwakeJson(record, hostName, interfaceName, awakeText, sizeof awakeText)
+                           : FormatAwakeLine(record, interfaceName, awakeText, sizeof awakeText);
+    if (length <= 0) return;
+    if (options.format == OutputFormat::kReport) {
+        awakeText[length - 1] = '\0';  // PrintMessage ends the line
+        return PrintMessage("%s", awakeText);
+    }
+    const Written written = PrintReport(awakeText);
+    if (written != Written::kWhole) EndOutput(session, written);
+}
+
+// Every frame that holds no magic packet may show its sender awake; the one
+// that shows a target woke goes to the -w file beside its magic packets.
+void WatchFrame(Session* session, const pcap_pkthdr* header, const unsigned char* bytes) {
+    const int length = static_cast<int>(header->caplen);
+    LinkView view{};
+    if (!ReadLinkLayer(bytes, length, session->linkType, &view) || view.source == nullptr) return;
+    const int rest = view.offset < length ? length - view.offset : 0;
+    WakeSignSource source{};
+    const WakeSign sign = ClassifyNonMagicFrame(view.etherType, rest > 0 ? bytes + view.offset : nullptr, rest, &source);
+    session->evidenceDue = false;
+    NoteWakeSign(&awakeWatch, view.source, WatchTimeOf(header->ts), sign, source);
+    if (session->evidenceDue && session->frameFile != nullptr && !WriteFrame(session->frameFile, header, bytes))
+        Stop(session, true);
+}
+
 void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes) {
     Session* session = reinterpret_cast<Session*>(user);
     ++session->frames;
     ConvertCaptureTime(session, header->ts.tv_sec);
     const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType, session->local};
     FrameMagic magic{};
-    if (!FindFrameMagic(frame, &magic)) return;
+    if (!FindFrameMagic(frame, &magic)) {
+        if (session->watchAwake) WatchFrame(session, header, bytes);
+        return;
+    }
     if (!MatchesUserFilter(session->userFilter, header, bytes)) return;
     const Options& options = *session->options;
     const bool outgoing = SentByThisMachine(magic, machine, options.direction);
@@ -138,13 +206,33 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
     const Written written = PrintReport(text);
     if (written != Written::kWhole) return EndOutput(session, written);
     CountSighting(&summary, sighting);
+    if (session->watchAwake && sighting.targetMacBytes == kMacAddressLength)
+        NoteMagicPacket(&awakeWatch, sighting.targetMac, WatchTimeOf(header->ts),
+                        sighting.interfaceName != nullptr ? sighting.interfaceName : "");
     if (++session->reports == session->count) Stop(session, false);
 }
 
 // Returns when the count is reached, a stop is requested, the file ended or
 // capture failed.
+// Live and watching for signs, the loop does not block in libpcap, which
+// may wait for frames forever on a silent network: it waits here, at most a
+// tick, so that an awake window ends on the clock. A stop signal cuts the
+// wait short.
+bool TickingCapture(Session* session) {
+    if (!session->watchAwake || pcap_file(session->handle) != nullptr) return false;
+    char error[PCAP_ERRBUF_SIZE];
+    return pcap_get_selectable_fd(session->handle) >= 0 && pcap_setnonblock(session->handle, 1, error) == 0;
+}
+
+void WaitForFrames(Session* session) {
+    pollfd ready{pcap_get_selectable_fd(session->handle), POLLIN, 0};
+    poll(&ready, 1, kWatchTickMs);
+}
+
 void Capture(Session* session, const char* source) {
-    while (!StopRequested() && !session->failed) {
+    const bool ticking = TickingCapture(session);
+    while (!StopRequested() && !session->stopped) {
+        if (ticking) WaitForFrames(session);
         const int status = pcap_dispatch(session->handle, kEveryFrame, OnFrame,
                                          reinterpret_cast<unsigned char*>(session));
         if (status == PCAP_ERROR_BREAK) return;
@@ -155,7 +243,24 @@ void Capture(Session* session, const char* source) {
         }
         // A file hands over everything at once; 0 is its end.
         if (status == 0 && pcap_file(session->handle) != nullptr) return;
+        // Live, a window ends on the clock even when nothing comes.
+        if (session->watchAwake) AdvanceAwakeWatch(&awakeWatch, Now());
     }
+}
+
+// Attempts still open end as no_sign, watched until now (live) or the last
+// frame (a file).
+void FinishWatch(Session* session) {
+    if (!session->watchAwake) return;
+    if (session->options->readFile == nullptr) AdvanceAwakeWatch(&awakeWatch, Now());
+    FinishAwakeWatch(&awakeWatch);
+}
+
+// The frames tell who sent them where the link records source MACs, and the
+// target's frames come in unless only what this machine sends is watched.
+bool CanWatchAwake(const Options& options, int linkType) {
+    const bool sources = linkType == kLinkEthernet || linkType == kLinkLinuxCooked || linkType == kLinkLinuxCooked2;
+    return sources && options.direction != Direction::kOut;
 }
 
 const char* SourceName(const Options& options) {
@@ -183,6 +288,7 @@ void FormatOtherTargets(const Options& options, char* text, int size) {
 }
 
 bool TimedOut(const Options& options, const Session& session) {
+    if (options.untilAwake) return session.reports == 0;  // no magic packet for the target, in time or in the file
     return options.timeout > 0 && TimeRanOut() && session.reports < session.count;
 }
 
@@ -199,7 +305,11 @@ void AnnounceTimeout(const Options& options, const Session& session) {
         std::snprintf(mac, sizeof mac, " for ");
         FormatMacAddress(options.mac.bytes, kMacAddressLength, mac + std::strlen(mac));
     }
-    if (session.reports == 0)
+    if (options.readFile != nullptr)
+        PrintMessage("the file holds no magic packet%s", mac);
+    else if (session.reports == 0 && options.timeout == 0)
+        PrintMessage("no magic packet%s arrived", mac);
+    else if (session.reports == 0)
         PrintMessage("no magic packet%s arrived in %ld s", mac, options.timeout);
     else
         PrintMessage("%ld of %ld magic packets%s arrived in %ld s", session.reports, session.count, mac,
@@ -243,6 +353,8 @@ int OpenSession(const Options& options, Session* session) {
     session->options = &options;
     session->linkType = pcap_datalink(session->handle);
     session->count = options.count;
+    session->watchAwake = CanWatchAwake(options, session->linkType);
+    StartAwakeWatch(&awakeWatch, options.awakeWindow * kMicrosecondsPerSecond, OnOutcome, session);
     return kExitOk;
 }
 
@@ -281,13 +393,16 @@ int Run(const Options& options) {
     if (options.timeout > 0 && !StopAfter(options.timeout)) return kExitFailure;
     Capture(&session, SourceName(options));
     StopCaptureOnSignal(nullptr);
+    FinishWatch(&session);
     if (!session.outputEnded) AnnounceEnd(options, session);
     if (session.frameFile != nullptr) pcap_dump_close(session.frameFile);
     pcap_freecode(&session.userFilter);
     pcap_close(session.handle);
     if (session.failed) return kExitFailure;
     if (session.outputEnded) return kExitOk;
-    return TimedOut(options, session) ? kExitTimedOut : kExitOk;
+    if (TimedOut(options, session)) return kExitTimedOut;
+    if (options.untilAwake && session.outcome == WakeOutcome::kNoSign) return kExitNoSign;
+    return kExitOk;
 }
 
 }  // namespace

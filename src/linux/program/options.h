@@ -2,14 +2,12 @@
 // filter expression.
 #pragma once
 
+#include "analysis/awake_watch.h"
 #include "linux/capture/capture.h"
 #include "records/mac_address.h"
 #include "records/sighting_forms.h"
 
 #include <string>
-
-// Long enough for a cold boot: firmware, then an operating system's first frames.
-constexpr long kDefaultAwakeWindow = 300;
 
 struct Options {
     const char* device = nullptr;  // -i; nullptr: every interface
@@ -24,7 +22,7 @@ struct Options {
     bool listInterfaces = false;  // -D
     long count = 0;  // reports before exiting; 0: until stopped
     long timeout = 0;  // --timeout: seconds of live capture; 0: no limit
-    long awakeWindow = kDefaultAwakeWindow;  // --awake-window: seconds a sign counts
+    long awakeWindow = kDefaultAwakeWindow / kMicrosecondsPerSecond;  // --awake-window, seconds
     bool untilAwake = false;  // --until-awake: end at the --mac target's outcome
     bool check = false;      // --check: print the cards' readiness and exit
     bool listHints = false;  // --list-hints
