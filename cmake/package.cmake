@@ -55,6 +55,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # line names the lowest version of each (and of libc, libstdc++) with every
 # symbol used.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The IEEE registry names each target's maker; lumora works without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ieee-data)
 set(CPACK_STRIP_FILES ON)
 
 # The copyright and a changelog (signed by the package's contact) beside the

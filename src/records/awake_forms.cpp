@@ -32,7 +32,8 @@ void FormatSeconds(double seconds, char* text, int size) {
     if (tenths % 10 == 0)
         std::snprintf(text, static_cast<std::size_t>(size), "%lld", static_cast<long long>(tenths / 10));
     else
-        std::snprintf(text, static_cast<std::size_t>(size), "%.1f", seconds);
+        std::snprintf(text, static_cast<std::size_t>(size), "%lld.%lld", static_cast<long long>(tenths / 10),
+                      static_cast<long long>(tenths % 10));
 }
 
 // The sign's sender as text, "" when it had no IP header.

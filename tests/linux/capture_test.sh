@@ -121,7 +121,8 @@ run_every_interface() {
   [ "$(wc -l <"$work/out")" -eq 3 ] || fail "expected 3 lines, got: $(cat "$work/out")"
   for seen in "veth-rx in udp4 $tx_ip.50000 > $broadcast.9" "veth-rx in ether ${tx_mac^^} > --:--:--:--:--:--" \
       "lo in udp4 127.0.0.1.50000 > 127.0.0.1.9"; do
-    grep -qF " $seen: target 00:1A:2B:3C:4D:5E, 16/16 copies" "$work/out" || fail "no line '$seen': $(cat "$work/out")"
+    grep -qF " $seen: target 00:1A:2B:3C:4D:5E (Ayecom Technology Co., Ltd.), 16/16 copies" "$work/out" ||
+      fail "no line '$seen': $(cat "$work/out")"
   done
   grep -q ', 3 magic packets reported, ' "$work/err" || fail "wrong closing line"
   grep -q '^lumora: 00:1A:2B:3C:4D:5E: 3 magic packets, 3 well formed, ' "$work/err" || fail "no summary after Ctrl-C"
@@ -221,7 +222,8 @@ run_files() {
   grep -qx 'lumora: 5 frames read, 5 magic packets reported' "$work/err" || fail "the -w file holds other frames: $(cat "$work/err")"
   echo "PASS: -r - and -w then -r give the same reports"
   "$lumora" -r "$work/ethernet.pcap" --format line --mac 52-54-00-12-34-56 >"$work/mac" 2>"$work/err" || fail "--mac failed"
-  [ "$(wc -l <"$work/mac")" -eq 1 ] && grep -q 'target 52:54:00:12:34:56' "$work/mac" || fail "--mac: $(cat "$work/mac")"
+  [ "$(wc -l <"$work/mac")" -eq 2 ] && grep -q 'target 52:54:00:12:34:56' "$work/mac" &&
+    grep -q ' awake 52:54:00:12:34:56: no sign of waking within 0 s$' "$work/mac" || fail "--mac: $(cat "$work/mac")"
   grep -qx 'lumora: 8 frames read, 1 magic packets reported, 4 magic packets for other targets' "$work/err" ||
     fail "--mac: $(cat "$work/err")"
   echo "PASS: --mac keeps the one packet for it and counts 4 for other targets"
@@ -346,7 +348,7 @@ EOF
   echo "PASS: SIGHUP: the count line, exit 0"
 }
 
-mask_times() { sed -E 's/^[0-9:]{8}\.[0-9]{6} /<time> /; s/(first|last) [0-9-]{10} [0-9:]{8}/\1 <time>/g'; }
+mask_times() { sed -E 's/^[0-9:]{8}\.[0-9]{6} /<time> /; s/(first|last) [0-9-]{10} [0-9:]{8}/\1 <time>/g; s/within [0-9.]+ s/within <seconds> s/'; }
 
 # The json lines' KEYS, one line a record, after validating them.
 json_keys() { /usr/bin/python3 "$here/check_json_lines.py" record "$work/out" "$@"; }
@@ -432,13 +434,13 @@ run_diagnosis() {
     fail "no readiness line before 'listening on'"
   json_keys "${diagnosis_keys[@]}" >"$work/seen" || fail "$(cat "$work/seen")"
   diff -u - "$work/seen" <<'EOF' || fail "the diagnoses differ from the expected ones"
-veth-rx in udp4 broadcast subnet_broadcast - false veth-rx - - wol-unsupported
+veth-rx in udp4 broadcast subnet_broadcast - false veth-rx - - wol-unsupported,locally-administered
 veth-rx in udp4 other_unicast unicast - - - - - other-mac,unicast-ip,not-this-machine
 veth-rx in udp4 broadcast other_subnet - - - - - not-this-subnet,not-this-machine
 veth-rx in udp4 broadcast subnet_broadcast 10 - - - - vlan-tagged,not-this-machine
 veth-rx in udp6 multicast multicast - - - - - multicast,not-this-machine
-veth-rx in udp4 broadcast subnet_broadcast - - - - 10.77.0.50 not-this-machine
-veth-rx in udp4 broadcast subnet_broadcast - - - sleepy-pc - not-this-machine
+veth-rx in udp4 broadcast subnet_broadcast - - - - 10.77.0.50 not-this-machine,locally-administered
+veth-rx in udp4 broadcast subnet_broadcast - - - sleepy-pc - not-this-machine,locally-administered
 EOF
   for label in "02:4C:55:00:00:02 (this machine's veth-rx)" "02:4C:55:00:00:50 (10.77.0.50)" "02:4C:55:00:00:51 (sleepy-pc)"; do
     grep -qF "lumora: $label: 1 magic packet," "$work/err" || fail "no summary line for $label"
@@ -506,7 +508,7 @@ run_sender() {
 veth-a out udp4 - limited_broadcast - - - - - one-interface-only
 veth-a out udp4 - subnet_broadcast - - - - - -
 veth-b out udp4 - subnet_broadcast - - - - - -
-veth-a out udp4 - limited_broadcast - - - - 10.78.0.9 one-interface-only,wrong-interface
+veth-a out udp4 - limited_broadcast - - - - 10.78.0.9 one-interface-only,wrong-interface,locally-administered
 veth-a out udp4 - other_subnet - - - - - unicast-ip
 veth-a out udp4 - other_subnet - - - - - not-this-subnet
 veth-a out udp4 - limited_broadcast - - - - - one-interface-only
@@ -553,7 +555,7 @@ wake_target() {
   ip netns exec "$tx" wakeonlan -i 10.76.0.255 $segment_mac >/dev/null || fail "wakeonlan"
   wait_for "lumora to report the magic packet" 20 grep -q "$1" "$work/out"
 }
-awake_keys() { json_keys record outcome evidence evidence_source; }
+awake_keys() { /usr/bin/python3 "$here/check_json_lines.py" all "$work/out" record outcome evidence evidence_source; }
 
 # The outcome of each wake attempt, by the target's own frames after the
 # magic packet: a DHCP request is a sign, an ARP reply and a neighbour

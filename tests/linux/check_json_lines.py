@@ -6,7 +6,8 @@ documented order. Then prints, one line per object, the values of KEYS for
 the test to compare: strings as they are, null as "-", hints as their codes
 joined by ",", anything else as JSON.
 
-usage: check_json_lines.py record|check LINES.jsonl [KEY ...]
+usage: check_json_lines.py record|all|check LINES.jsonl [KEY ...]
+record prints the magic packets' records only, all every record.
 """
 import json
 import os
@@ -24,7 +25,7 @@ def load(name):
 
 def validator(kind):
     record = load("lumora-record.schema.json")
-    schema = record if kind == "record" else load("lumora-check.schema.json")
+    schema = load("lumora-check.schema.json") if kind == "check" else record
     jsonschema.Draft202012Validator.check_schema(schema)
     resolver = jsonschema.RefResolver.from_schema(schema, store={record["$id"]: record})
     # The documented key order, by the kind of record.
@@ -52,12 +53,12 @@ def main():
     for number, line in enumerate(lines[:-1], start=1):
         got = json.loads(line)
         problem = next((error.message for error in check.iter_errors(got)), None)
-        if problem is None and list(got) != keys[got.get("record") if kind == "record" else None]:
+        if problem is None and list(got) != keys[got.get("record") if kind != "check" else None]:
             problem = f"keys {list(got)}"
         if problem:
             print(f"line {number}: {problem}\n{line}")
             return 1
-        if len(sys.argv) > 3:
+        if len(sys.argv) > 3 and (kind != "record" or got["record"] == "magic"):
             print(" ".join(shown(key, got.get(key)) for key in sys.argv[3:]))
     return 0
 

@@ -242,16 +242,21 @@ void Capture(Session* session, const char* source) {
             return;
         }
         // A file hands over everything at once; 0 is its end.
-        if (status == 0 && pcap_file(session->handle) != nullptr) return;
+        if (pcap_file(session->handle) != nullptr) {
+            if (status == 0) return;
+            continue;
+        }
         // Live, a window ends on the clock even when nothing comes.
         if (session->watchAwake) AdvanceAwakeWatch(&awakeWatch, Now());
     }
 }
 
 // Attempts still open end as no_sign, watched until now (live) or the last
-// frame (a file).
+// frame (a file); but a run that ended at its count stopped at the packet
+// it was asked for, not to watch, and says nothing of them.
 void FinishWatch(Session* session) {
     if (!session->watchAwake) return;
+    if (session->count > 0 && session->reports == session->count) return;
     if (session->options->readFile == nullptr) AdvanceAwakeWatch(&awakeWatch, Now());
     FinishAwakeWatch(&awakeWatch);
 }
