@@ -154,6 +154,10 @@ void NoteMagicPacket(AwakeWatch* watch, const unsigned char* target, WatchTime t
     heard->decidedUntil = time;
 }
 
+bool AwaitsSign(const AwakeWatch& watch, const unsigned char* sender) {
+    return watch.openCount > 0 && FindOpen(watch, KeyOf(sender)) >= 0;
+}
+
 void NoteWakeSign(AwakeWatch* watch, const unsigned char* sender, WatchTime time, WakeSign sign,
                   const WakeSignSource& source) {
     AdvanceAwakeWatch(watch, time);

@@ -86,6 +86,10 @@ void StartAwakeWatch(AwakeWatch* watch, WatchTime window, WakeOutcomeHandler han
 // the target's open attempt, or is already_awake at once, or opens one.
 void NoteMagicPacket(AwakeWatch* watch, const unsigned char* target, WatchTime time, const char* interfaceName);
 
+// Whether an open attempt waits for a sign from `sender` (six bytes): the
+// one question a frame to one host asks, so that a flood costs little.
+bool AwaitsSign(const AwakeWatch& watch, const unsigned char* sender);
+
 // Every other frame, by its sender's MAC (six bytes) and its class: kNone
 // only moves the clock on. A sign ends the sender's open attempt as woke
 // (seconds 0 when the clock went back behind its first packet).
