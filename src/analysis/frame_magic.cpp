@@ -61,11 +61,15 @@ bool FindNetworkMagic(const CapturedFrame& frame, const LinkView& view, FrameMag
 
 }  // namespace
 
+bool FindMagicBehindLink(const CapturedFrame& frame, const LinkView& view, FrameMagic* magic) {
+    return view.offset <= frame.length && FindNetworkMagic(frame, view, magic);
+}
+
 bool FindFrameMagic(const CapturedFrame& frame, FrameMagic* magic) {
     if (frame.bytes == nullptr || frame.length <= 0) return false;
     LinkView view;
-    if (!ReadLinkLayer(frame.bytes, frame.length, frame.linkType, &view) || view.offset > frame.length) return false;
-    return FindNetworkMagic(frame, view, magic);
+    if (!ReadLinkLayer(frame.bytes, frame.length, frame.linkType, &view)) return false;
+    return FindMagicBehindLink(frame, view, magic);
 }
 
 void FormatFrameMagicReport(char* report, const FrameMagic& magic, const std::tm& received) {

@@ -4,6 +4,7 @@
 // fuzzer feed it frames directly.
 #pragma once
 
+#include "analysis/link_layer.h"
 #include "analysis/wake_diagnosis.h"
 
 #include <ctime>
@@ -39,6 +40,10 @@ struct FrameMagic {
 // True when the frame holds a magic packet, incoming or outgoing; reads no
 // byte at or past frame.length.
 bool FindFrameMagic(const CapturedFrame& frame, FrameMagic* magic);
+
+// The same for a frame whose link layer the caller has read (ReadLinkLayer),
+// so that a caller that looks at the link layer too reads it once.
+bool FindMagicBehindLink(const CapturedFrame& frame, const LinkView& view, FrameMagic* magic);
 
 // Writes its report into `report` (kReportBufferSize bytes).
 void FormatFrameMagicReport(char* report, const FrameMagic& magic, const std::tm& received);

@@ -175,10 +175,9 @@ bool GroupAddressed(const LinkView& view) {
 
 // Every frame that holds no magic packet may show its sender awake; the one
 // that shows a target woke goes to the -w file beside its magic packets.
-void WatchFrame(Session* session, const pcap_pkthdr* header, const unsigned char* bytes) {
+void WatchFrame(Session* session, const pcap_pkthdr* header, const unsigned char* bytes, const LinkView& view) {
     const int length = static_cast<int>(header->caplen);
-    LinkView view{};
-    if (!ReadLinkLayer(bytes, length, session->linkType, &view) || view.source == nullptr) return;
+    if (view.source == nullptr) return;
     if (!GroupAddressed(view) && !AwaitsSign(awakeWatch, view.source)) return;
     const int rest = view.offset < length ? length - view.offset : 0;
     WakeSignSource source{};
@@ -194,9 +193,11 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
     ++session->frames;
     ConvertCaptureTime(session, header->ts.tv_sec);
     const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType, session->local};
+    LinkView view{};
+    if (!ReadLinkLayer(bytes, frame.length, frame.linkType, &view)) return;
     FrameMagic magic{};
-    if (!FindFrameMagic(frame, &magic)) {
-        if (session->watchAwake) WatchFrame(session, header, bytes);
+    if (!FindMagicBehindLink(frame, view, &magic)) {
+        if (session->watchAwake) WatchFrame(session, header, bytes, view);
         return;
     }
     if (!MatchesUserFilter(session->userFilter, header, bytes)) return;
