@@ -104,6 +104,11 @@ endforeach()
 add_test(NAME lumora_qemu COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/qemu_wake_test.sh $<TARGET_FILE:lumora>)
 set_tests_properties(lumora_qemu PROPERTIES TIMEOUT 600)
 lumora_skip_outside_ci(lumora_qemu)
+# The same guest suspended to RAM, its tap on a bridge that lumora watches:
+# no_sign while it sleeps, woke by dhcp once resumed.
+add_test(NAME lumora_qemu_sleep COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/qemu_sleep_test.sh $<TARGET_FILE:lumora>)
+set_tests_properties(lumora_qemu_sleep PROPERTIES TIMEOUT 600)
+lumora_skip_outside_ci(lumora_qemu_sleep)
 
 # What "did it wake?" costs each frame, beside bench/lumora_bench's figures.
 add_executable(awake_watch_bench bench/awake_watch_bench.cpp)

@@ -3,6 +3,9 @@
 # about the card's Wake-on-LAN before and after arming it, and has lumora
 # capture the frames the host sends. Each step's output goes to the console
 # between "@@begin NAME" and "@@end NAME EXIT_CODE"; "@@ready NAME" asks for a frame.
+# With lumora.mode=sleep on the kernel's command line it is qemu_sleep_test.sh's
+# guest instead: armed and silent, it suspends to RAM and, once resumed, asks
+# for an address as a network manager does after a wake.
 export PATH=/bin:/sbin:/usr/bin
 guest_address=10.99.0.2/24
 wakeup=/sys/class/net/eth0/device/power/wakeup
@@ -15,8 +18,6 @@ mount -t devtmpfs devtmpfs /dev
 echo 1 >/proc/sys/kernel/printk
 while read -r module; do insmod "/modules/$module.ko"; done </modules/order
 ip link set lo up
-ip addr add $guest_address dev eth0
-ip link set eth0 up
 echo  # ends the line the firmware's escape codes left open
 
 step() {
@@ -26,6 +27,20 @@ step() {
   "$@" 2>&1
   echo "@@end $name $?"
 }
+
+if grep -q 'lumora\.mode=sleep' /proc/cmdline; then
+  # No IPv6 on eth0, so no frame of the kernel's own: it sends what udhcpc asks.
+  echo 1 >/proc/sys/net/ipv6/conf/eth0/disable_ipv6
+  ip link set eth0 up
+  step arm ethtool -s eth0 wol g
+  step mem-sleep sh -c 'echo deep >/sys/power/mem_sleep && cat /sys/power/mem_sleep'  # S3, not suspend-to-idle
+  step suspend sh -c 'echo mem >/sys/power/state'  # returns on resume
+  step dhcp udhcpc -i eth0 -n -q -t 5 -T 1 -s /bin/true
+  echo "@@done"
+  poweroff -f
+fi
+ip addr add $guest_address dev eth0
+ip link set eth0 up
 
 # lumora's record of the frame the host sends after "@@ready NAME".
 capture() {

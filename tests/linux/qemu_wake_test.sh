@@ -17,7 +17,7 @@ qemu_port=10001 far_port=10002  # QEMU's end of the carriage and the other
 boot_seconds=120 step_seconds=120 tail_lines=40
 ns=lumora-qemu-$$
 work=$(mktemp -d)
-qemu_pid=""
+source "$here/qemu_common.sh"
 
 cleanup() {
   if [ -n "$qemu_pid" ]; then kill "$qemu_pid" 2>/dev/null || true; wait "$qemu_pid" 2>/dev/null || true; fi
@@ -27,45 +27,13 @@ cleanup() {
 trap cleanup EXIT
 trap "exit 1" INT TERM HUP  # so that cleanup runs then too
 
-console() { tr -d '\r' <"$work/console" 2>/dev/null; }
-fail() {
-  echo "FAIL: $*"
-  [ -s "$work/console" ] || exit 1
-  echo "The console's last $tail_lines lines:"
-  console | tail -n $tail_lines | sed 's/^/  /'
-  exit 1
-}
-
-# grep reads it all: an early exit (-q) would end tr with SIGPIPE, a failure.
-seen() { console | grep -- "$1" >/dev/null; }
-# Waits for a console line matching `pattern`, while QEMU runs.
-wait_for_line() {
-  local pattern=$1 seconds=$2 deadline=$((SECONDS + $2))
-  until seen "$pattern"; do
-    kill -0 "$qemu_pid" 2>/dev/null || seen "$pattern" || fail "QEMU ended before '$pattern'"
-    [ "$SECONDS" -lt "$deadline" ] || fail "no '$pattern' on the console within $seconds s"
-    sleep 0.2
-  done
-}
-
-# What the guest printed between "@@begin NAME" and "@@end NAME CODE"; CODE.
-section() { console | awk -v n="$1" '$0 ~ "^@@end " n " " { on = 0 } on { print } $0 == "@@begin " n { on = 1 }'; }
-exit_code() { console | sed -n "s/^@@end $1 //p"; }
 # The letters ethtool prints after "Supports Wake-on:" or "Wake-on:".
 wol_letters() { section "$1" | sed -n "s/^[[:space:]]*$2: //p"; }
 
 boot() {
   new_namespace "$ns"
   ip -n "$ns" link set lo up
-  local booted=$EPOCHREALTIME
-  : >"$work/console"  # read before QEMU writes it
-  ip netns exec "$ns" qemu-system-x86_64 -machine pc -cpu max -m 256 -nographic -no-reboot \
-    -kernel "$build/vmlinuz" -initrd "$build/initrd.gz" -append 'console=ttyS0 quiet panic=-1' \
-    -device i82559er,netdev=n0,mac=$guest_mac \
-    -netdev socket,id=n0,udp=127.0.0.1:$far_port,localaddr=127.0.0.1:$qemu_port </dev/null >"$work/console" 2>&1 &
-  qemu_pid=$!
-  wait_for_line '^@@begin ' $boot_seconds
-  echo "BOOT: $(elapsed "$booted") s from starting QEMU to the guest's first step"
+  run_guest "$ns" "" socket,id=n0,udp=127.0.0.1:$far_port,localaddr=127.0.0.1:$qemu_port
 }
 
 # A broadcast UDP/IPv4 datagram to port 9 holding a magic packet for the
@@ -86,13 +54,7 @@ json_step() {
   echo "$(/usr/bin/python3 "$here/check_json_lines.py" "$2" "$work/step.jsonl" ${keys[$2]}) $(exit_code "$1")"
 }
 
-# Passes when the shell condition holds.
-expect() { eval "$2" || fail "$1"; echo "PASS: $1"; }
-elapsed() { awk -v from="$1" -v to="$EPOCHREALTIME" 'BEGIN { printf "%.1f", to - from }'; }
-
-command -v qemu-system-x86_64 >/dev/null || fail "no qemu-system-x86_64 (Debian's qemu-system-x86; scripts/setup installs it)"
-"$here/../../scripts/qemu-guest" "$build" "$lumora" || fail "scripts/qemu-guest could not prepare the kernel or the initramfs"
-echo "KERNEL: $(cat "$build/kernel-package")"
+prepare_guest
 boot
 for step in capture-armed capture-disarmed; do
   wait_for_line "^@@ready $step\$" $step_seconds

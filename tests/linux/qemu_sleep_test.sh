@@ -1,0 +1,205 @@
+#!/usr/bin/env bash
+# Did it wake? lumora watches a real sleep, as root, under software emulation:
+# a QEMU guest whose e100 is armed (wol g) suspends to RAM. Its card's tap is
+# on a bridge in a namespace of this script's own, where lumora watches br0;
+# wakeonlan sends from a second namespace's veth on the same bridge. Left
+# asleep, lumora must say no_sign (exit 4) and the guest send not one frame.
+# QEMU does not emulate the card's wake signal, so the test plays it (QMP
+# system_wakeup) once lumora has reported the packet; the resumed guest asks
+# for an address with udhcpc, and lumora must say woke, by dhcp.
+#   qemu_sleep_test.sh LUMORA_BINARY [mechanics]
+# mechanics: the sleep and wake alone; lumora only reports the magic packets,
+# no outcome is asked of it.
+set -euo pipefail
+
+if [ "$(id -u)" -ne 0 ]; then echo "SKIP: the network namespaces need root"; exit 77; fi
+lumora=$1 mode=${2:-awake} started=$EPOCHREALTIME
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+build=$(dirname "$lumora")/qemu
+guest_mac=52:54:00:4C:55:10 network=10.98.0 asleep_window=8
+boot_seconds=120 step_seconds=120 tail_lines=40
+ns=lumora-sleep-$$ sender=lumora-sleep-tx-$$
+work=$(mktemp -d)
+source "$here/qemu_common.sh"
+pids=()
+
+cleanup() {
+  local pid
+  for pid in $qemu_pid "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
+  ip netns del "$ns" 2>/dev/null || true
+  ip netns del "$sender" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap "exit 1" INT TERM HUP  # so that cleanup runs then too
+
+# The bridge, the guest's tap on it and a veth from the sender's namespace.
+bridge() {
+  ip netns add "$ns"
+  ip netns add "$sender"
+  ip -n "$ns" link add br0 type bridge
+  ip -n "$ns" addr add $network.1/24 brd + dev br0
+  ip -n "$ns" tuntap add dev tap0 mode tap
+  ip link add wire netns "$ns" type veth peer name wire netns "$sender"
+  ip -n "$sender" addr add $network.2/24 brd + dev wire
+  local port
+  # addrgenmode none: no IPv6 chatter of the host's own queued for the guest.
+  for port in tap0 wire; do ip -n "$ns" link set $port master br0 addrgenmode none up; done
+  ip -n "$ns" link set br0 addrgenmode none up
+  ip -n "$sender" link set wire addrgenmode none up
+}
+
+# The result of one QMP command: the status for query-status, else nothing.
+qmp() {
+  /usr/bin/python3 - "$work/qmp" "$1" <<'EOF'
+import json, socket, sys
+s = socket.socket(socket.AF_UNIX)
+s.connect(sys.argv[1])
+f = s.makefile("rw")
+def call(command):
+    f.write(json.dumps({"execute": command}) + "\n")
+    f.flush()
+    while "return" not in (r := json.loads(f.readline())):  # events come between
+        if "error" in r:
+            sys.exit(f"QMP {command}: {r['error']['desc']}")
+    return r["return"]
+f.readline()  # the greeting
+call("qmp_capabilities")
+print(call(sys.argv[2]).get("status", ""))
+EOF
+}
+suspended() { [ "$(qmp query-status)" = suspended ]; }
+# Frames the guest has sent: the tap's receive side, what QEMU writes into it.
+guest_frames() { ip -n "$ns" -s -j link show tap0 | /usr/bin/python3 -c 'import json, sys; print(json.load(sys.stdin)[0]["stats64"]["rx"]["packets"])'; }
+
+# Independent of lumora: prints "ready" once it listens on the bridge, then
+# the time (s since the epoch) of the first DHCP DISCOVER from the guest.
+sniff_discover() {
+  ip netns exec "$ns" /usr/bin/python3 - "$guest_mac" >"$work/discover" <<'EOF' &
+import socket, sys, time
+mac = bytes.fromhex(sys.argv[1].replace(":", ""))
+s = socket.socket(socket.AF_PACKET, socket.SOCK_RAW, socket.htons(3))  # ETH_P_ALL
+s.bind(("br0", 0))
+print("ready", flush=True)
+while True:
+    f = s.recv(2048)
+    # From its MAC: IPv4 without options, UDP 68 to 67, a BOOTP request for its
+    # MAC whose first DHCP option is message type 1, DISCOVER.
+    if (f[6:12] == mac and f[12:15] == b"\x08\x00\x45" and f[23] == 17 and f[34:38] == b"\x00\x44\x00\x43"
+            and f[42] == 1 and f[70:76] == mac and f[278:285] == bytes.fromhex("63825363350101")):
+        print(time.time(), flush=True)
+        break
+EOF
+  pids+=($!)
+  wait_until 30 "ready from the sniffer" grep -q ready "$work/discover"
+}
+
+has() { grep -q -- "$2" "$1" 2>/dev/null; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+# Whether lumora's NAME.out or NAME.err has PATTERN; fails once it has ended without.
+says() {
+  has "$work/$1.$2" "$3" && return
+  ended "${pids[-1]}" || return 1
+  has "$work/$1.$2" "$3" || fail "lumora ($1) ended without '$3': $(cat "$work/$1.out" "$work/$1.err")"
+}
+
+# Runs lumora on the bridge for the guest's MAC as NAME, with ARGS, and sends
+# the magic packet once it listens; returns once lumora has reported it.
+watch_and_send() {
+  local name=$1
+  shift
+  ip netns exec "$ns" "$lumora" -i br0 --mac $guest_mac --format json "$@" >"$work/$name.out" 2>"$work/$name.err" &
+  pids+=($!)
+  wait_until 60 "'listening on' from lumora ($name)" says $name err "listening on"
+  sent=$EPOCHREALTIME
+  ip netns exec "$sender" wakeonlan -i $network.255 $guest_mac >/dev/null || fail "wakeonlan could not send (scripts/setup installs it)"
+  wait_until 60 "record of the magic packet from lumora ($name)" says $name out '"target_mac"'
+  reported=$EPOCHREALTIME
+  echo "REPORTED ($name): $(elapsed "$sent") s from wakeonlan to lumora's record"
+}
+
+# code: lumora's exit code, once it has ended within `seconds`; its last line.
+finish() {
+  wait_until "$1" "end of lumora" ended "${pids[-1]}"
+  code=0
+  wait "${pids[-1]}" || code=$?
+  echo "LUMORA $2: $(tail -n 1 "$work/$2.out")"
+}
+
+# Passes when the Python expression holds of lumora's json lines in NAME.out:
+# magic is the magic packet's record, awake the outcome (None if none), code
+# lumora's exit code.
+expect_records() {
+  local name=$1 code=$2 what=$3 expression=$4
+  /usr/bin/python3 - "$work/$name.out" "$code" "$expression" <<'EOF' || fail "$what: exit $code, lumora wrote: $(cat "$work/$name.out" "$work/$name.err")"
+import json, sys
+records = [json.loads(line) for line in open(sys.argv[1]) if line.startswith("{")]
+magic = next((r for r in records if r.get("record", "magic") == "magic"), None)
+awake = next((r for r in records if r.get("record") == "awake"), None)
+code = int(sys.argv[2])
+sys.exit(0 if eval("(" + sys.argv[3] + ")") else 1)  # parentheses: it may span lines
+EOF
+  echo "PASS: $what"
+}
+magic_ok='magic["target_mac"] == "'$guest_mac'" and magic["interface"] == "br0" and magic["kind"] == "udp4"
+  and magic["destination"] == "'$network'.255"'
+outcome_ok='awake["target_mac"] == "'$guest_mac'" and awake["interface"] == "br0"
+  and {"time", "host", "evidence_source", "magic_time"} <= awake.keys()'
+
+[ "$mode" = awake ] || [ "$mode" = mechanics ] || fail "unknown mode '$mode' (awake or mechanics)"
+command -v wakeonlan >/dev/null || fail "no wakeonlan (scripts/setup installs it)"
+prepare_guest
+bridge
+sniff_discover
+run_guest "$ns" lumora.mode=sleep tap,id=n0,ifname=tap0,script=no,downscript=no -qmp "unix:$work/qmp,server=on,wait=off"
+wait_for_line '^@@begin suspend$' $step_seconds
+asleep=$EPOCHREALTIME
+wait_until $step_seconds "status 'suspended' from QMP" suspended
+frames=$(guest_frames)
+echo "SUSPEND: $(elapsed "$asleep") s from the guest's 'echo mem' to QMP's 'suspended'; $(section mem-sleep)"
+expect "the guest armed its e100 (ethtool -s eth0 wol g)" '[ "$(exit_code arm)" = 0 ]'
+
+# Left asleep: a magic packet that wakes nothing.
+if [ "$mode" = awake ]; then
+  watch_and_send asleep --until-awake --awake-window $asleep_window --timeout 60
+  finish $((asleep_window + 60)) asleep
+  expect_records asleep "$code" "left asleep: lumora says no_sign after its $asleep_window s window, exit 4" \
+    "$magic_ok and $outcome_ok and awake['outcome'] == 'no_sign' and awake['evidence'] is None and code == 4"
+else
+  # Watched as long: one packet of the two asked for within the time, exit 3.
+  watch_and_send asleep -c 2 --timeout $asleep_window
+  finish $((asleep_window + 30)) asleep
+  expect_records asleep "$code" "left asleep: lumora reports the magic packet for the guest, and no other in $asleep_window s, exit 3" \
+    "$magic_ok and len(records) == 1 and code == 3"
+fi
+
+# Woken: the second magic packet, then the wake signal the card would give.
+if [ "$mode" = awake ]; then
+  watch_and_send woken --until-awake --timeout 120 --awake-window 60
+else
+  watch_and_send woken -c 1 --timeout 120
+fi
+expect "while suspended ($(elapsed "$asleep") s, two magic packets), QEMU stayed suspended and not one frame came from the guest" \
+  'suspended && [ "$(guest_frames)" = "$frames" ]'
+qmp system_wakeup >/dev/null || fail "QMP system_wakeup"
+woke=$EPOCHREALTIME
+wait_until $step_seconds "DHCP DISCOVER from the resumed guest on the bridge" has "$work/discover" '^[0-9]'
+discovered=$(tail -n 1 "$work/discover")
+echo "DHCP: $(elapsed "$woke" "$discovered") s from system_wakeup to the guest's DISCOVER on the bridge"
+wait_for_line '^@@done$' $step_seconds
+# The tap counts the guest's frames: the check while suspended could see one.
+expect "resumed: the guest's 'echo mem' returned (exit 0), and the tap counted its DISCOVERs" \
+  '[ "$(exit_code suspend)" = 0 ] && [ "$(guest_frames)" -gt "$frames" ]'
+if [ "$mode" = awake ]; then
+  # No answer before the wake signal, none later than the DISCOVER seen; 0.1 s
+  # for the rounding.
+  least=$(elapsed "$reported" "$woke") most=$(elapsed "$sent" "$discovered")
+  finish 60 woken
+  expect_records woken "$code" "woken: lumora says woke, by dhcp, $least to $most s after the magic packet, exit 0" \
+    "$magic_ok and $outcome_ok and awake['outcome'] == 'woke' and awake['evidence'] == 'dhcp'
+     and $least - 0.1 <= awake['seconds'] <= $most + 0.1 and awake['seconds'] > 0 and code == 0"
+else
+  finish 30 woken
+  expect_records woken "$code" "woken: lumora reports the second magic packet, exit 0" "$magic_ok and code == 0"
+fi
+echo "TIME: $(elapsed "$started") s for the whole test ($mode)"
