@@ -1,0 +1,20 @@
+# lumora --merge's engine in the portable records room, read with simdjson
+# (Debian's libsimdjson-dev).
+find_package(simdjson REQUIRED)
+
+set(LUMORA_MERGE_SOURCES src/records/merge.cpp src/records/merge_attempts.cpp src/records/merge_format.cpp
+  src/records/merge_record.cpp src/records/merge_text.cpp src/records/merge_verdict.cpp)
+
+# Built without exceptions, as lumora is: simdjson then offers its error codes only.
+function(lumora_merge_library name)
+  add_library(${name} STATIC ${LUMORA_MERGE_SOURCES})
+  target_include_directories(${name} PUBLIC src)
+  target_link_libraries(${name} PUBLIC simdjson::simdjson)
+  target_compile_definitions(${name} PRIVATE SIMDJSON_EXCEPTIONS=0)
+  target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+endfunction()
+
+lumora_merge_library(lumora_merge)
+lumora_merge_library(lumora_merge_sanitized)
+target_compile_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
+target_link_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
