@@ -1,5 +1,5 @@
 # lumora --merge's engine in the portable records room, read with simdjson
-# (Debian's libsimdjson-dev).
+# (Debian's libsimdjson-dev), and its tests under the sanitizers.
 find_package(simdjson REQUIRED)
 
 set(LUMORA_MERGE_SOURCES src/records/merge.cpp src/records/merge_attempts.cpp src/records/merge_format.cpp
@@ -18,3 +18,9 @@ lumora_merge_library(lumora_merge)
 lumora_merge_library(lumora_merge_sanitized)
 target_compile_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
 target_link_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
+
+add_executable(merge_test tests/records/merge_test.cpp)
+target_link_libraries(merge_test PRIVATE lumora_merge_sanitized GTest::gtest_main)
+target_compile_definitions(merge_test PRIVATE SIMDJSON_EXCEPTIONS=0)
+target_compile_options(merge_test PRIVATE ${LUMORA_WARNINGS})
+add_test(NAME merge_test COMMAND merge_test)
