@@ -1,5 +1,5 @@
 # lumora --merge's engine in the portable records room, read with simdjson
-# (Debian's libsimdjson-dev), and its tests under the sanitizers.
+# (Debian's libsimdjson-dev), its tests under the sanitizers and its fuzzer.
 find_package(simdjson REQUIRED)
 
 set(LUMORA_MERGE_SOURCES src/records/merge.cpp src/records/merge_attempts.cpp src/records/merge_format.cpp
@@ -24,3 +24,15 @@ target_link_libraries(merge_test PRIVATE lumora_merge_sanitized GTest::gtest_mai
 target_compile_definitions(merge_test PRIVATE SIMDJSON_EXCEPTIONS=0)
 target_compile_options(merge_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME merge_test COMMAND merge_test)
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  # The line reader and the grouping on arbitrary lines: a short run on every test pass.
+  add_executable(merge_fuzz fuzz/merge_fuzz.cpp ${LUMORA_MERGE_SOURCES})
+  target_include_directories(merge_fuzz PRIVATE src)
+  target_link_libraries(merge_fuzz PRIVATE simdjson::simdjson)
+  target_compile_definitions(merge_fuzz PRIVATE SIMDJSON_EXCEPTIONS=0)
+  target_compile_options(merge_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+    ${LUMORA_WARNINGS} -fno-exceptions)
+  target_link_options(merge_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  add_test(NAME merge_fuzz COMMAND merge_fuzz -runs=200000 -max_total_time=30 -max_len=4096)
+endif()
