@@ -46,6 +46,7 @@ struct Run {
     long verdicts[kMergeVerdictCount];
     long foreign;
     long binary;
+    long withheld;
     long damaged;
     char why[kMergeWhySize];
     char text[kMergeAttemptTextSize];
@@ -136,6 +137,7 @@ void Classify(Run* run, Input* input, MergeLineKind kind, const MergeProblem& pr
         case MergeLineKind::kBlank: return;
         case MergeLineKind::kForeign: ++run->foreign; return;
         case MergeLineKind::kBinary: ++run->binary; return;
+        case MergeLineKind::kWithheld: ++run->withheld; return;
         case MergeLineKind::kDamaged: Report(run, *input, problem.what, problem.detail); return;
     }
 }
@@ -241,6 +243,11 @@ void ReportSkips(const Run& run) {
     if (run.binary > 0)
         std::fprintf(run.err, "lumora: skipped %ld journal %s MESSAGE is not text\n", run.binary,
                      Plural(run.binary, "entry whose", "entries whose"));
+    if (run.withheld > 0)
+        std::fprintf(run.err,
+                     "lumora: skipped %ld journal %s MESSAGE journalctl left out as too long: journalctl -o json "
+                     "--all prints it whole\n",
+                     run.withheld, Plural(run.withheld, "entry whose", "entries whose"));
     if (run.damaged == 0) return;
     std::fprintf(run.err, "lumora: skipped %ld damaged %s", run.damaged, Plural(run.damaged, "line", "lines"));
     if (run.damaged > kDamagedNamed) std::fprintf(run.err, ", the first %ld named above", kDamagedNamed);

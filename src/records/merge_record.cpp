@@ -176,10 +176,12 @@ MergeLineKind ReadRecord(dom::object object, std::string_view journalHost, Merge
 }
 
 // journalctl -o json prints MESSAGE as a string holding the record's own
-// JSON text, or as an array of byte values when it is not UTF-8.
+// JSON text, as an array of byte values when it is not UTF-8, and as null
+// when it is longer than 4096 bytes and --all was not given.
 MergeLineKind ReadJournalEntry(MergeParser* parser, dom::object entry, dom::element message, MergeRecord* r,
                                MergeProblem* problem) {
     if (message.is_array()) return MergeLineKind::kBinary;
+    if (message.is_null()) return MergeLineKind::kWithheld;
     std::string_view text;
     if (message.get_string().get(text) != simdjson::SUCCESS) return MergeLineKind::kForeign;
     if (Trimmed(text).substr(0, 1) != "{") return MergeLineKind::kForeign;  // a line of text, lumora's own or not

@@ -58,6 +58,7 @@ enum class MergeLineKind {
     kBlank,    // spaces only
     kForeign,  // holds no lumora record: lumora's own messages, other units' entries, other JSON
     kBinary,   // a journal entry whose MESSAGE is bytes, not text
+    kWithheld, // a journal entry whose MESSAGE journalctl printed as null: longer than it prints without --all
     kDamaged,  // not JSON, or a lumora record that lacks what a merge needs: see the problem
 };
 
