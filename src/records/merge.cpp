@@ -154,8 +154,8 @@ void Advance(Run* run, Input* input) {
     const char* line = nullptr;
     std::size_t length = 0;
     while (!input->pending && NextLine(run, input, &line, &length)) {
-        if (input->tooLong) {
-            ReportTooLong(run, input);  // `line` is its tail
+        if (input->tooLong || length > kMergeMaxLine) {
+            ReportTooLong(run, input);  // whole, or the tail of one whose head is gone
             continue;
         }
         MergeProblem problem{"", ""};
