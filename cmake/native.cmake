@@ -38,3 +38,6 @@ endif()
 
 # The Linux command-line tool and its tests.
 include(cmake/linux.cmake OPTIONAL)
+
+# lumora --merge's engine, with its tests.
+include(cmake/merge.cmake)

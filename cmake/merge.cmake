@@ -1,0 +1,46 @@
+# lumora --merge's engine in the portable records room, read with simdjson
+# (Debian's libsimdjson-dev), its tests under the sanitizers, its fuzzer,
+# and the benchmark's journal writer and stand-in command.
+find_package(simdjson REQUIRED)
+
+set(LUMORA_MERGE_SOURCES src/records/merge.cpp src/records/merge_attempts.cpp src/records/merge_format.cpp
+  src/records/merge_record.cpp src/records/merge_text.cpp src/records/merge_verdict.cpp)
+
+# Built without exceptions, as lumora is: simdjson then offers its error codes only.
+function(lumora_merge_library name)
+  add_library(${name} STATIC ${LUMORA_MERGE_SOURCES})
+  target_include_directories(${name} PUBLIC src)
+  target_link_libraries(${name} PUBLIC simdjson::simdjson)
+  target_compile_definitions(${name} PRIVATE SIMDJSON_EXCEPTIONS=0)
+  target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+endfunction()
+
+lumora_merge_library(lumora_merge)
+lumora_merge_library(lumora_merge_sanitized)
+target_compile_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
+target_link_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
+
+add_executable(merge_test tests/records/merge_test.cpp)
+target_link_libraries(merge_test PRIVATE lumora_merge_sanitized GTest::gtest_main)
+target_compile_definitions(merge_test PRIVATE SIMDJSON_EXCEPTIONS=0)
+target_compile_options(merge_test PRIVATE ${LUMORA_WARNINGS})
+add_test(NAME merge_test COMMAND merge_test)
+
+add_executable(merge_cli bench/merge_cli.cpp)
+target_link_libraries(merge_cli PRIVATE lumora_merge)
+target_compile_options(merge_cli PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+
+add_executable(merge_journal_writer bench/merge_journal_writer.cpp)
+target_compile_options(merge_journal_writer PRIVATE ${LUMORA_WARNINGS})
+
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  # The line reader and the grouping on arbitrary lines: a short run on every test pass.
+  add_executable(merge_fuzz fuzz/merge_fuzz.cpp ${LUMORA_MERGE_SOURCES})
+  target_include_directories(merge_fuzz PRIVATE src)
+  target_link_libraries(merge_fuzz PRIVATE simdjson::simdjson)
+  target_compile_definitions(merge_fuzz PRIVATE SIMDJSON_EXCEPTIONS=0)
+  target_compile_options(merge_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+    ${LUMORA_WARNINGS} -fno-exceptions)
+  target_link_options(merge_fuzz PRIVATE -fsanitize=fuzzer,address,undefined)
+  add_test(NAME merge_fuzz COMMAND merge_fuzz -runs=200000 -max_total_time=30 -max_len=4096)
+endif()

@@ -1,0 +1,104 @@
+// Wake attempts: the magic packets for one target MAC, from any host and in
+// either direction, that follow each other within the gap, with the awake
+// records that answer them. Records come in roughly in time order (journals
+// of several hosts interleave, clocks differ by seconds); an attempt closes,
+// and is handed to the caller, once the records' time has passed its last
+// packet by the gap and the skew tolerance, or at the end.
+//
+// The book is one fixed block: memory never grows with the input, only with
+// the attempts open at once, up to kMergeMaxOpen. A new attempt that finds
+// the book full closes the one whose last packet is oldest first (counted in
+// closedEarly); a later packet of that one then starts an attempt of its own.
+#pragma once
+
+#include "records/merge_record.h"
+
+#include <cstdint>
+
+// Clocks of the hosts may differ by this much: a monitor may stamp a packet
+// seconds before its sender did.
+constexpr int kMergeClockSkewSeconds = 5;
+constexpr long kMergeDefaultGapSeconds = 60;
+constexpr long kMergeMaxGapSeconds = 24 * 60 * 60;
+constexpr int kMergeMaxOpen = 1024;
+// Per attempt; past these the packets still count (crowded is set).
+constexpr int kMergeMaxSenders = 8;
+constexpr int kMergeMaxMonitors = 16;
+// Distinct hint codes of a whole merge; each sender and monitor keeps its
+// hints as bits in this table. Codes past it are dropped (and counted).
+constexpr int kMergeHintNames = 64;
+
+struct MergeSender {
+    char host[kMergeHostSize];
+    char interface[kMergeInterfaceSize];
+    char destination[kMergeAddressSize];
+    std::uint64_t hints;
+};
+
+struct MergeMonitor {
+    char host[kMergeHostSize];
+    char interface[kMergeInterfaceSize];
+    MergeTristate wouldWake;  // yes once any packet would wake it
+    std::uint64_t hints;
+};
+
+// The most telling awake record of the attempt: a wake before no sign.
+struct MergeAwake {
+    MergeOutcome outcome;  // kNone: no awake record came
+    char host[kMergeHostSize];
+    bool hasSeconds;
+    double seconds;
+    char evidence[kMergeEvidenceSize];
+    char evidenceSource[kMergeAddressSize];
+};
+
+struct MergeAttempt {
+    std::uint64_t target;
+    char vendor[kMergeVendorSize];
+    long long first;  // microseconds since the Epoch
+    long long last;
+    char firstTime[kMergeTimeSize];  // as the records write them
+    char lastTime[kMergeTimeSize];
+    long packets;  // 0 for an awake record no packet of which was read
+    MergeSender senders[kMergeMaxSenders];
+    int senderCount;
+    MergeMonitor monitors[kMergeMaxMonitors];
+    int monitorCount;
+    bool crowded;  // more senders or monitors than kept
+    MergeAwake awake;
+};
+
+struct MergeHintNames {
+    char names[kMergeHintNames][kMergeHintCodeSize];
+    int count;
+};
+
+// Called for each attempt as it closes, in the order of their last packets.
+using MergeEmit = void (*)(void* context, const MergeAttempt& attempt);
+
+// Large: allocate it, zeroed, and start it before use.
+struct MergeBook {
+    long long window;   // gap and skew, microseconds
+    long long skew;
+    long long horizon;  // the latest record time read
+    long long nextDeadline;
+    MergeAttempt open[kMergeMaxOpen];
+    std::uint64_t openTarget[kMergeMaxOpen];  // beside the attempts: the search reads these only
+    int openCount;
+    int closing[kMergeMaxOpen];
+    MergeHintNames hintNames;
+    long hintsDropped;
+    long closedEarly;
+    long crowdedAttempts;
+    MergeEmit emit;
+    void* context;
+};
+
+void StartMergeBook(MergeBook* book, long gapSeconds, MergeEmit emit, void* context);
+
+// Adds the record to its attempt (a new one when none is open for it), then
+// closes every attempt the record's time has passed.
+void AddMergeRecord(MergeBook* book, const MergeRecord& record);
+
+// The end of the input: closes every open attempt.
+void CloseMergeBook(MergeBook* book);

@@ -1,0 +1,28 @@
+// What became of a wake attempt, and one sentence of why, for the person who
+// must act on it: a packet that never reached the target's network needs
+// the network's people, one that reached it but woke nothing the machine's.
+#pragma once
+
+#include "records/merge_attempts.h"
+#include "records/merge_text.h"
+
+enum class MergeVerdict {
+    kWoke,          // an awake record saw it wake
+    kAlreadyAwake,  // an awake record found it up already
+    kNoWake,        // a monitor saw the packet and no sign of waking came, or the target said it would not wake
+    kLost,          // sent, and no other host saw it
+    kUnknown,       // anything else
+    kCount,
+};
+
+constexpr int kMergeVerdictCount = static_cast<int>(MergeVerdict::kCount);
+constexpr int kMergeWhySize = 1024;
+
+const char* MergeVerdictName(MergeVerdict verdict);  // "no_wake"
+
+// The verdict, and its why into why[0, size), terminated (cut short should
+// it not fit).
+MergeVerdict JudgeMergeAttempt(const MergeAttempt& attempt, const MergeHintNames& names, char* why, int size);
+
+// The codes of the hint bits, in the table's order, `separator` between.
+void PutMergeHintCodes(MergeText* out, std::uint64_t hints, const MergeHintNames& names, const char* separator);

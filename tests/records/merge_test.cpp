@@ -1,0 +1,340 @@
+// lumora --merge as a user runs it: files of records in, wake attempts and
+// their verdicts out, the skipped lines counted on standard error.
+#include "records/merge.h"
+
+#include <gtest/gtest.h>
+#include <simdjson.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The line form prints this machine's local time.
+const bool kUtc = [] {
+    setenv("TZ", "UTC", 1);
+    tzset();
+    return true;
+}();
+
+constexpr char kMac[] = "00:1A:2B:3C:4D:5E";
+constexpr char kOtherMac[] = "00:1A:2B:3C:4D:5F";
+constexpr char kThirdMac[] = "00:1A:2B:3C:4D:60";
+constexpr int kWaitMilliseconds = 10000;
+
+std::string T(const char* clock) { return std::string("2026-12-07T") + clock + "+00:00"; }
+
+std::string Magic(const std::string& host, const char* interface, const char* direction, const std::string& time,
+                  const char* mac, const char* wouldWake = "null", const char* hints = "[]") {
+    const std::string hostKey = host.empty() ? "" : "\"host\":\"" + host + "\",";
+    return "{\"record\":\"magic\"," + hostKey + "\"time\":\"" + time + "\",\"interface\":\"" + interface +
+           "\",\"direction\":\"" + direction + "\",\"kind\":\"udp4\",\"source\":\"10.1.0.5\",\"destination\":"
+           "\"10.2.0.255\",\"target_mac\":\"" + mac + "\",\"would_wake\":" + wouldWake + ",\"hints\":" + hints + "}";
+}
+
+std::string Awake(const char* host, const std::string& time, const char* mac, const char* outcome,
+                  const std::string& magicTime, const char* seconds, const char* evidence = "null",
+                  const char* source = "null") {
+    return "{\"record\":\"awake\",\"time\":\"" + time + "\",\"host\":\"" + host + "\",\"interface\":\"eth1\","
+           "\"target_mac\":\"" + mac + "\",\"outcome\":\"" + outcome + "\",\"seconds\":" + seconds +
+           ",\"evidence\":" + evidence + ",\"evidence_source\":" + source + ",\"magic_time\":\"" + magicTime + "\"}";
+}
+
+// As `journalctl -o json` prints it: the record's text as a JSON string.
+std::string Journal(const char* hostname, const std::string& message) {
+    std::string quoted = "\"";
+    for (const char c : message) quoted += c == '"' ? std::string("\\\"") : std::string(1, c);
+    return "{\"__REALTIME_TIMESTAMP\":\"1796634000000000\",\"_HOSTNAME\":\"" + std::string(hostname) +
+           "\",\"_SYSTEMD_UNIT\":\"lumora@eth1.service\",\"MESSAGE\":" + quoted + "\"}";
+}
+
+struct Result {
+    int status;
+    std::vector<std::string> out;  // its lines
+    std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+std::string WriteFile(const std::vector<std::string>& lines) {
+    char name[] = "/tmp/merge_test_XXXXXX";
+    const int fd = mkstemp(name);
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    close(fd);
+    return name;
+}
+
+Result Merge(const std::vector<std::vector<std::string>>& files, long gap = kMergeDefaultGapSeconds,
+             MergeFormat format = MergeFormat::kLine) {
+    std::vector<std::string> names;
+    for (const auto& lines : files) names.push_back(WriteFile(lines));
+    std::vector<const char*> paths;
+    for (const std::string& name : names) paths.push_back(name.c_str());
+    MergeOptions options;
+    options.format = format;
+    options.gapSeconds = gap;
+    options.files = paths.data();
+    options.fileCount = static_cast<int>(paths.size());
+    char* out = nullptr;
+    char* err = nullptr;
+    std::size_t outSize = 0;
+    std::size_t errSize = 0;
+    std::FILE* outFile = open_memstream(&out, &outSize);
+    std::FILE* errFile = open_memstream(&err, &errSize);
+    const int status = RunMerge(options, outFile, errFile);
+    std::fclose(outFile);
+    std::fclose(errFile);
+    Result result{status, Lines(out), err};
+    std::free(out);
+    std::free(err);
+    for (const std::string& name : names) unlink(name.c_str());
+    return result;
+}
+
+struct Case {
+    const char* name;
+    std::vector<std::vector<std::string>> files;
+    long gap;
+    std::vector<std::vector<std::string>> attempts;  // per attempt line, in order: what it must say
+    std::string summary;
+    std::vector<std::string> err;  // what standard error must say
+};
+
+const Case kCases[] = {
+    {"two hosts see one packet, and it wakes",
+     {{Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac), Magic("lab-1", "eth1", "in", T("09:00:00.200000"), kMac),
+       Awake("lab-1", T("09:00:14.400000"), kMac, "woke", T("09:00:00.200000"), "14.2", "\"dhcp\"", "\"10.2.0.77\"")}},
+     60,
+     {{"09:00:00.000000 woke target 00:1A:2B:3C:4D:5E, 2 packets over 0.2 s", "sent by pc-a eth0 > 10.2.0.255",
+       "seen by lab-1 eth1", ": lab-1 saw it wake 14.2 s after the first packet (dhcp from 10.2.0.77)"}},
+     "lumora: 1 wake attempt: 1 woke",
+     {}},
+    {"the watcher's clock runs 3 s behind the sender's, in another zone: its awake record still answers",
+     {{Magic("pc-a", "eth0", "out", "2026-12-07T10:00:03.000000+01:00", kMac),
+       Awake("lab-1", T("09:00:30.000000"), kMac, "woke", T("09:00:00.100000"), "29.9")}},
+     60,
+     {{"09:00:03.000000 woke target 00:1A:2B:3C:4D:5E, 1 packet, sent by pc-a eth0",
+       ": lab-1 saw it wake 29.9 s after the first packet"}},
+     "lumora: 1 wake attempt: 1 woke",
+     {}},
+    {"one file per host merges as one journal",
+     {{Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac), Magic("pc-a", "eth0", "out", T("09:10:00.000000"), kMac)},
+      {Magic("lab-1", "eth1", "in", T("09:00:01.000000"), kMac)}},
+     60,
+     {{"09:00:00.000000 unknown", "seen by lab-1 eth1"}, {"09:10:00.000000 lost", "no monitor saw it"}},
+     "lumora: 2 wake attempts: 1 lost, 1 unknown",
+     {}},
+    {"a gap longer than --gap parts two attempts for one target",
+     {{Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac), Magic("pc-a", "eth0", "out", T("09:05:00.000000"), kMac)}},
+     60,
+     {{"09:00:00.000000 lost", ": left pc-a by eth0 for 10.2.0.255; no monitor saw it"}, {"09:05:00.000000 lost"}},
+     "lumora: 2 wake attempts: 2 lost",
+     {}},
+    {"a longer --gap keeps them one",
+     {{Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac), Magic("pc-a", "eth0", "out", T("09:05:00.000000"), kMac)}},
+     600,
+     {{"09:00:00.000000 lost", "2 packets over 300.0 s"}},
+     "lumora: 1 wake attempt: 1 lost",
+     {}},
+    {"many targets interleaved, printed as each closes",
+     {{Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac), Magic("pc-b", "eth0", "out", T("09:00:01.000000"), kOtherMac),
+       Magic("lab-1", "eth1", "in", T("09:00:01.500000"), kMac), Magic("pc-a", "eth0", "out", T("09:00:30.000000"), kThirdMac),
+       Magic("lab-2", "eth0", "in", T("09:00:30.100000"), kThirdMac), Magic("pc-a", "eth0", "out", T("09:00:40.000000"), kMac),
+       Awake("lab-2", T("09:00:50.000000"), kThirdMac, "already_awake", T("09:00:30.100000"), "19.9", "\"arp\"")}},
+     60,
+     {{"lost target 00:1A:2B:3C:4D:5F", "left pc-b by eth0"},
+      {"already_awake target 00:1A:2B:3C:4D:60", ": lab-2 found it already awake (arp)"},
+      {"unknown target 00:1A:2B:3C:4D:5E, 3 packets over 40.0 s", "seen by lab-1 eth1"}},
+     "lumora: 3 wake attempts: 1 already_awake, 1 lost, 1 unknown",
+     {}},
+    {"a damaged line is named and skipped",
+     {{Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac), "{\"record\":\"magic\",\"time\":\"2026-12-07T09:0",
+       Magic("lab-1", "eth1", "in", T("09:00:00.300000"), kMac), Magic("lab-1", "eth1", "in", "yesterday", kMac)}},
+     60,
+     {{"unknown", "seen by lab-1 eth1"}},
+     "lumora: 1 wake attempt: 1 unknown",
+     {", line 2: not valid JSON", ", line 4: a lumora record without a readable time", "skipped 2 damaged lines"}},
+    {"journal entries that are not lumora records are counted",
+     {{Journal("pc-a", Magic("", "eth0", "out", T("09:00:00.000000"), kMac)),
+       "{\"_HOSTNAME\":\"lab-1\",\"_SYSTEMD_UNIT\":\"ssh.service\",\"MESSAGE\":\"Accepted publickey for backup\"}",
+       Journal("lab-1", "lumora: listening on eth1 (Ethernet), in only"),
+       "{\"_HOSTNAME\":\"lab-1\",\"MESSAGE\":[108,117,109,255]}", "lumora: listening on eth0",
+       "{\"_HOSTNAME\":\"lab-1\",\"_SYSTEMD_UNIT\":\"lumora@eth1.service\",\"MESSAGE\":null}"}},
+     60,
+     {{"lost", "sent by pc-a eth0"}},
+     "lumora: 1 wake attempt: 1 lost",
+     {"skipped 3 lines that hold no lumora record", "skipped 1 journal entry whose MESSAGE is not text",
+      "skipped 1 journal entry whose MESSAGE journalctl left out as too long: journalctl -o json --all"}},
+    {"seen only by the sender's own capture: lost",
+     {{Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac), Magic("pc-a", "eth1", "in", T("09:00:00.000100"), kMac)}},
+     60,
+     {{"lost", ": left pc-a by eth0 for 10.2.0.255; no monitor saw it"}},
+     "lumora: 1 wake attempt: 1 lost",
+     {}},
+    {"a monitor saw it and no sign of waking came",
+     {{Journal("pc-a", Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac)),
+       Journal("lab-1", Magic("lab-1", "eth1", "in", T("09:00:00.100000"), kMac)),
+       Journal("lab-1", Awake("lab-1", T("09:01:00.100000"), kMac, "no_sign", T("09:00:00.100000"), "60"))}},
+     60,
+     {{"no_wake", ": seen by lab-1, but lab-1 saw no sign of waking within 60.0 s"}},
+     "lumora: 1 wake attempt: 1 no_wake",
+     {}},
+    {"the target itself says it would not wake",
+     {{Magic("lab-7", "eth0", "in", T("09:00:00.000000"), kMac, "false",
+             "[{\"code\":\"wol-disabled\",\"text\":\"Run 'ethtool -s eth0 wol g'\",\"guide\":\"g\"}]")}},
+     60,
+     {{"no_wake", "hints wol-disabled", ": lab-7 eth0 received it and would not wake (wol-disabled)"}},
+     "lumora: 1 wake attempt: 1 no_wake",
+     {}},
+    {"one packet it would wake on is enough: not no_wake",
+     {{Magic("lab-7", "eth0", "in", T("09:00:00.000000"), kMac, "false"),
+       Magic("lab-7", "eth0", "in", T("09:00:01.000000"), kMac, "true")}},
+     60,
+     {{"unknown", ": seen by lab-7 but no awake record came"}},
+     "lumora: 1 wake attempt: 1 unknown",
+     {}},
+    {"of two watchers, the one that saw it wake answers",
+     {{Magic("lab-1", "eth1", "in", T("09:00:00.000000"), kMac),
+       Awake("lab-1", T("09:00:20.000000"), kMac, "woke", T("09:00:00.000000"), "20"),
+       Awake("lab-2", T("09:02:00.000000"), kMac, "no_sign", T("09:00:00.000000"), "120")}},
+     60,
+     {{"woke", ": lab-1 saw it wake 20.0 s after the first packet"}},
+     "lumora: 1 wake attempt: 1 woke",
+     {}},
+};
+
+class MergeCases : public testing::TestWithParam<Case> {};
+
+TEST_P(MergeCases, SaysWhatBecameOfEachAttempt) {
+    const Case& c = GetParam();
+    const Result result = Merge(c.files, c.gap);
+    EXPECT_EQ(result.status, kMergeExitOk);
+    ASSERT_EQ(result.out.size(), c.attempts.size() + 1) << result.err;
+    for (std::size_t i = 0; i < c.attempts.size(); ++i)
+        for (const std::string& text : c.attempts[i])
+            EXPECT_NE(result.out[i].find(text), std::string::npos) << "attempt " << i << ": " << result.out[i];
+    EXPECT_EQ(result.out.back(), c.summary);
+    for (const std::string& text : c.err) EXPECT_NE(result.err.find(text), std::string::npos) << result.err;
+    if (c.err.empty()) EXPECT_EQ(result.err, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Merge, MergeCases, testing::ValuesIn(kCases));
+
+std::string Text(simdjson::dom::element object, const char* pointer) {
+    std::string_view text;
+    if (object.at_pointer(pointer).get_string().get(text) != simdjson::SUCCESS) return "<no string>";
+    return std::string(text);
+}
+
+double Number(simdjson::dom::element object, const char* pointer) {
+    double number = -1;
+    EXPECT_EQ(object.at_pointer(pointer).get_double().get(number), simdjson::SUCCESS) << pointer;
+    return number;
+}
+
+bool IsNull(simdjson::dom::element object, const char* pointer) {
+    simdjson::dom::element value;
+    return object.at_pointer(pointer).get(value) == simdjson::SUCCESS && value.is_null();
+}
+
+// The json form is JSON Lines a script can read, the records' own times in
+// it; the closing count goes to standard error.
+TEST(MergeJson, ObjectsCarryWhoSentAndSawItAndTheOutcome) {
+    const Result result = Merge({{Magic("pc-a", "eth0", "out", "2026-12-07T10:00:00.000000+01:00", kMac, "null",
+                                        "[{\"code\":\"not-this-subnet\",\"text\":\"t\",\"guide\":\"g\"}]"),
+                                  Magic("lab-1", "eth1", "in", T("09:00:00.300000"), kMac),
+                                  Awake("lab-1", T("09:00:12.000000"), kMac, "woke", T("09:00:00.300000"), "11.7",
+                                        "\"dhcp\"", "\"10.2.0.77\"")}},
+                                kMergeDefaultGapSeconds, MergeFormat::kJson);
+    ASSERT_EQ(result.out.size(), 1u) << result.err;
+    EXPECT_NE(result.err.find("lumora: 1 wake attempt: 1 woke"), std::string::npos);
+    simdjson::dom::parser parser;
+    simdjson::dom::element attempt;
+    ASSERT_EQ(parser.parse(result.out[0]).get(attempt), simdjson::SUCCESS) << result.out[0];
+    EXPECT_EQ(Text(attempt, "/verdict"), "woke");
+    EXPECT_EQ(Text(attempt, "/first"), "2026-12-07T10:00:00.000000+01:00");
+    EXPECT_EQ(Text(attempt, "/last"), T("09:00:00.300000"));
+    EXPECT_EQ(Number(attempt, "/packets"), 2);
+    EXPECT_EQ(Text(attempt, "/sent_by/0/host"), "pc-a");
+    EXPECT_EQ(Text(attempt, "/sent_by/0/hints/0"), "not-this-subnet");
+    EXPECT_EQ(Text(attempt, "/seen_by/0/host"), "lab-1");
+    EXPECT_TRUE(IsNull(attempt, "/seen_by/0/would_wake"));
+    EXPECT_EQ(Text(attempt, "/outcome_host"), "lab-1");
+    EXPECT_DOUBLE_EQ(Number(attempt, "/seconds"), 11.7);
+    EXPECT_EQ(Text(attempt, "/evidence_source"), "10.2.0.77");
+    EXPECT_TRUE(IsNull(attempt, "/target_vendor"));
+}
+
+TEST(MergeInput, AFileThatCannotBeReadFailsTheRunButNotTheOthers) {
+    const std::string name = WriteFile({Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac)});
+    const char* paths[] = {"/nonexistent/lumora.json", name.c_str()};
+    MergeOptions options;
+    options.files = paths;
+    options.fileCount = 2;
+    char* out = nullptr;
+    std::size_t size = 0;
+    std::FILE* outFile = open_memstream(&out, &size);
+    std::FILE* errFile = std::tmpfile();
+    EXPECT_EQ(RunMerge(options, outFile, errFile), kMergeExitFailure);
+    std::fclose(outFile);
+    std::fclose(errFile);
+    EXPECT_NE(std::string(out).find("1 wake attempt: 1 lost"), std::string::npos);
+    std::free(out);
+    unlink(name.c_str());
+}
+
+// As behind `journalctl -f`: an attempt is printed once a later record
+// closes it, while the input is still open.
+TEST(MergeInput, PrintsEachAttemptAsItClosesWhileTheInputStaysOpen) {
+    char folder[] = "/tmp/merge_test_XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string fifo = std::string(folder) + "/journal";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    int printed[2];
+    ASSERT_EQ(pipe(printed), 0);
+    std::FILE* out = fdopen(printed[1], "w");
+    std::FILE* err = std::tmpfile();
+    const char* paths[] = {fifo.c_str()};
+    MergeOptions options;
+    options.files = paths;
+    options.fileCount = 1;
+    int status = -1;
+    std::thread merge([&] {
+        status = RunMerge(options, out, err);
+        std::fclose(out);
+    });
+    const int journal = open(fifo.c_str(), O_WRONLY);
+    const std::string lines = Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac) + "\n" +
+                              Magic("pc-a", "eth0", "out", T("09:05:00.000000"), kOtherMac) + "\n";
+    EXPECT_EQ(write(journal, lines.data(), lines.size()), static_cast<ssize_t>(lines.size()));
+    pollfd ready{printed[0], POLLIN, 0};
+    EXPECT_EQ(poll(&ready, 1, kWaitMilliseconds), 1) << "nothing printed while the input stays open";
+    char text[512] = "";
+    if (ready.revents & POLLIN) EXPECT_GT(read(printed[0], text, sizeof text - 1), 0);
+    EXPECT_EQ(std::string(text).find("09:00:00.000000 lost target 00:1A:2B:3C:4D:5E"), 0u) << text;
+    close(journal);
+    merge.join();
+    EXPECT_EQ(status, kMergeExitOk);
+    close(printed[0]);
+    std::fclose(err);
+    unlink(fifo.c_str());
+    rmdir(folder);
+}
+
+}  // namespace
