@@ -53,16 +53,16 @@ set(LUMORA_LINUX_SOURCES
   src/linux/program/options.cpp
 )
 
-function(lumora_linux_program name records)
+function(lumora_linux_program name records merge)
   add_executable(${name} ${LUMORA_LINUX_SOURCES})
-  target_link_libraries(${name} PRIVATE ${records} ${LUMORA_PCAP_LIBRARY} ${LUMORA_MNL_LIBRARY})
+  target_link_libraries(${name} PRIVATE ${records} ${merge} ${LUMORA_PCAP_LIBRARY} ${LUMORA_MNL_LIBRARY})
   target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
   target_include_directories(${name} PRIVATE res)
 endfunction()
 
 # build/native/lumora, and the same under the sanitizers for the end-to-end test.
-lumora_linux_program(lumora lumora_records)
-lumora_linux_program(lumora_sanitized lumora_records_sanitized)
+lumora_linux_program(lumora lumora_records lumora_merge)
+lumora_linux_program(lumora_sanitized lumora_records_sanitized lumora_merge_sanitized)
 
 # The command line under the sanitizers.
 add_executable(lumora_linux_test tests/linux/options_test.cpp src/linux/program/options.cpp

@@ -1,6 +1,6 @@
 # lumora --merge's engine in the portable records room, read with simdjson
 # (Debian's libsimdjson-dev), its tests under the sanitizers, its fuzzer,
-# and the benchmark's journal writer and stand-in command.
+# and the benchmark's journal writer.
 find_package(simdjson REQUIRED)
 
 set(LUMORA_MERGE_SOURCES src/records/merge.cpp src/records/merge_attempts.cpp src/records/merge_format.cpp
@@ -25,10 +25,6 @@ target_link_libraries(merge_test PRIVATE lumora_merge_sanitized GTest::gtest_mai
 target_compile_definitions(merge_test PRIVATE SIMDJSON_EXCEPTIONS=0)
 target_compile_options(merge_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME merge_test COMMAND merge_test)
-
-add_executable(merge_cli bench/merge_cli.cpp)
-target_link_libraries(merge_cli PRIVATE lumora_merge)
-target_compile_options(merge_cli PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 
 add_executable(merge_journal_writer bench/merge_journal_writer.cpp)
 target_compile_options(merge_journal_writer PRIVATE ${LUMORA_WARNINGS})

@@ -40,6 +40,8 @@ TEST(Options, BadUsageWhateverTheOrder) {
         {"-Q", "in", "-Q", "out"}, {"--until-awake"}, {"--until-awake", "--mac", "001a2b3c4d5e", "-c", "2"},
         {"--mac", "001a2b3c4d5e", "-Q", "out", "--until-awake"}, {"--awake-window", "0"},
         {"--awake-window", "5", "--awake-window", "5"}, {"--check", "--awake-window", "5"},
+        {"--gap", "5"}, {"--merge", "--gap", "0"}, {"--merge", "--gap", "86401"}, {"--merge", "-i", "eth0"},
+        {"--merge", "--format", "report"}, {"--merge", "--mac", "001a2b3c4d5e"}, {"-r", "f", "--merge"},
     };
     for (const auto& words : bad) {
         std::string line;
@@ -95,6 +97,15 @@ TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
     EXPECT_EQ(awake.count, 0);
     EXPECT_EQ(awake.direction, Direction::kInOut);
     EXPECT_EQ(awake.awakeWindow, 300);
+
+    // --merge's words are its files, and it prints lines unless told json.
+    Options merge;
+    std::vector<std::string> records = {"--merge", "--gap", "90", "a.json", "-"};
+    ASSERT_EQ(Parse(records, &merge), OptionsOutcome::kRun);
+    EXPECT_EQ(merge.fileCount, 2);  // files points into the parser's argv, gone by now
+    EXPECT_EQ(merge.gap, 90);
+    EXPECT_EQ(merge.expression, "");
+    EXPECT_EQ(merge.format, OutputFormat::kLine);
 }
 
 }  // namespace

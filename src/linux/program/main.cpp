@@ -16,6 +16,7 @@
 #include "linux/facts/sighting_diagnosis.h"
 #include "linux/program/options.h"
 #include "records/awake_forms.h"
+#include "records/merge.h"
 #include "records/summary.h"
 
 #include <net/if.h>
@@ -395,7 +396,18 @@ int ListHints() {
     return std::fflush(stdout) == 0 ? kExitOk : kExitFailure;
 }
 
+// lumora --merge: one answer per wake attempt from the records of many.
+int RunMergeOf(const Options& options) {
+    MergeOptions merge;
+    merge.format = options.format == OutputFormat::kJson ? MergeFormat::kJson : MergeFormat::kLine;
+    merge.gapSeconds = options.gap;
+    merge.files = options.files;
+    merge.fileCount = options.fileCount;
+    return RunMerge(merge, stdout, stderr);
+}
+
 int Run(const Options& options) {
+    if (options.merge) return RunMergeOf(options);
     if (options.listInterfaces) return ListInterfaces() ? kExitOk : kExitFailure;
     if (options.listHints) return ListHints();
     if (options.check) return RunCheck(options);

@@ -2,6 +2,7 @@
 #include "linux/program/options.h"
 
 #include "linux/capture/diagnostics.h"
+#include "records/merge.h"
 #include "version.h"
 
 #include <getopt.h>
@@ -29,6 +30,8 @@ enum LongOnly {
     kListHintsOption,
     kAwakeWindowOption,
     kUntilAwakeOption,
+    kMergeOption,
+    kGapOption,
 };
 
 // A word an option takes, and what it means.
@@ -72,6 +75,8 @@ const option kLongOptions[] = {
     {"list-hints", no_argument, nullptr, kListHintsOption},
     {"awake-window", required_argument, nullptr, kAwakeWindowOption},
     {"until-awake", no_argument, nullptr, kUntilAwakeOption},
+    {"merge", no_argument, nullptr, kMergeOption},
+    {"gap", required_argument, nullptr, kGapOption},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -81,6 +86,7 @@ constexpr char kHelp[] =
     "              [--mac MAC] [--format report|line|json] [--timeout SECONDS]\n"
     "              [--awake-window SECONDS] [--until-awake] [EXPRESSION]\n"
     "       lumora --check [-i IFACE] [--format line|json]\n"
+    "       lumora --merge [--format line|json] [--gap SECONDS] [FILE...]\n"
     "       lumora -D | --list-hints\n"
     "Prints a report for every Wake-on-LAN magic packet this machine receives:\n"
     "UDP datagrams over IPv4 and IPv6 on any port and raw Ethernet frames of\n"
@@ -111,6 +117,12 @@ constexpr char kHelp[] =
     "                         packet came within --timeout\n"
     "      --check            say whether each card would wake this machine, exit\n"
     "                         0 when one would\n"
+    "      --merge            read lumora's json records (or journalctl -o json\n"
+    "                         entries holding them) from FILEs or standard input,\n"
+    "                         and say for every wake attempt where it went and\n"
+    "                         whether it woke\n"
+    "      --gap SECONDS      with --merge: a target's packets this far apart are\n"
+    "                         two attempts (default 60)\n"
     "      --list-hints       list the hint codes and what to do for each\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
@@ -129,6 +141,7 @@ struct Parse {
     bool countGiven = false;
     bool directionGiven = false;
     bool awakeWindowGiven = false;
+    bool gapGiven = false;
     bool help = false;
     bool version = false;
     bool failed = false;
@@ -195,6 +208,13 @@ bool TakeAwakeWindow(Options* options, Parse* parse) {
     return Usage("bad awake window '%s': give whole seconds from 1 up", optarg);
 }
 
+bool TakeGap(Options* options, Parse* parse) {
+    if (parse->gapGiven) return Usage("option '%s' given twice", "--gap");
+    parse->gapGiven = true;
+    if (ParseCount(optarg, &options->gap) && options->gap <= kMergeMaxGapSeconds) return true;
+    return Usage("bad gap '%s': give whole seconds from 1 to 86400", optarg);
+}
+
 bool TakeMac(Options* options, Parse* parse) {
     if (parse->macGiven) return Usage("option '%s' given twice", "--mac");
     parse->macGiven = true;
@@ -235,6 +255,8 @@ bool TakeOption(int code, const char* argument, Options* options, Parse* parse) 
         case kListHintsOption: options->listHints = true; return true;
         case kAwakeWindowOption: return TakeAwakeWindow(options, parse);
         case kUntilAwakeOption: options->untilAwake = true; return true;
+        case kMergeOption: options->merge = true; return true;
+        case kGapOption: return TakeGap(options, parse);
         default: return BadOption(argument, code);
     }
 }
@@ -286,7 +308,25 @@ bool CheckUntilAwake(Options* options, const Parse& parse) {
     return true;
 }
 
+// --merge reads records and captures nothing: it takes --format line or
+// json (line when none is given), --gap and its files.
+bool CheckMergeCombination(Options* options, const Parse& parse) {
+    const bool other = options->device != nullptr || options->readFile != nullptr ||
+                       options->writeFile != nullptr || options->user != nullptr || parse.countGiven ||
+                       options->timeout != 0 || parse.directionGiven || parse.awakeWindowGiven ||
+                       options->untilAwake || options->promiscuous || options->filterMac || options->check ||
+                       options->listInterfaces || options->listHints;
+    if (other) return Usage("%s takes only --format, --gap and files", "--merge");
+    if (parse.formatGiven && options->format == OutputFormat::kReport)
+        return Usage("%s prints line or json: give --format line or --format json", "--merge");
+    if (options->format == OutputFormat::kReport) options->format = OutputFormat::kLine;
+    if (options->fileCount > kMergeMaxFiles) return Usage("%s reads at most 64 files at once", "--merge");
+    return true;
+}
+
 bool CheckCombination(Options* options, const Parse& parse) {
+    if (parse.gapGiven && !options->merge) return Usage("%s goes with --merge", "--gap");
+    if (options->merge) return CheckMergeCombination(options, parse);
     if (options->device != nullptr && std::strcmp(options->device, kEveryInterface) == 0)
         options->device = nullptr;
     if (options->check) return CheckCheckCombination(options, parse);
@@ -314,7 +354,13 @@ OptionsOutcome ParseOptions(int argc, char** argv, Options* options) {
         if (code == -1) break;
         if (!parse.failed && !TakeOption(code, argument, options, &parse)) parse.failed = true;
     }
-    TakeExpression(argc, argv, options);
+    // --merge's words are files, not a filter expression.
+    if (options->merge) {
+        options->files = argv + optind;
+        options->fileCount = argc - optind;
+    } else {
+        TakeExpression(argc, argv, options);
+    }
     if (parse.failed || !CheckCombination(options, parse)) return OptionsOutcome::kBadUsage;
     if (parse.help) std::fputs(kHelp, stdout);
     if (parse.version && !parse.help) std::puts("lumora " LUMORA_VERSION_DOTTED);

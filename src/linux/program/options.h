@@ -5,6 +5,7 @@
 #include "analysis/awake_watch.h"
 #include "linux/capture/capture.h"
 #include "records/mac_address.h"
+#include "records/merge_attempts.h"
 #include "records/sighting_forms.h"
 
 #include <string>
@@ -24,9 +25,13 @@ struct Options {
     long timeout = 0;  // --timeout: seconds of live capture; 0: no limit
     long awakeWindow = kDefaultAwakeWindow / kMicrosecondsPerSecond;  // --awake-window, seconds
     bool untilAwake = false;  // --until-awake: end at the --mac target's outcome
+    bool merge = false;      // --merge: answer per wake attempt from records
+    long gap = kMergeDefaultGapSeconds;  // --gap: seconds between an attempt's packets
     bool check = false;      // --check: print the cards' readiness and exit
     bool listHints = false;  // --list-hints
     std::string expression;  // the filter expression, words joined by spaces
+    char** files = nullptr;  // --merge's files, from the words after the options
+    int fileCount = 0;
 };
 
 enum class OptionsOutcome {
