@@ -75,5 +75,6 @@ endif()
 install(FILES ${CMAKE_SOURCE_DIR}/dist/copyright ${CMAKE_BINARY_DIR}/changelog.gz
   ${CMAKE_SOURCE_DIR}/docs/troubleshooting.md ${CMAKE_BINARY_DIR}/troubleshooting.html
   ${CMAKE_SOURCE_DIR}/docs/lumora-record.schema.json ${CMAKE_SOURCE_DIR}/docs/lumora-check.schema.json
+  ${CMAKE_SOURCE_DIR}/docs/lumora-attempt.schema.json ${CMAKE_SOURCE_DIR}/dist/journal-upload.conf
   DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/lumora)
 include(CPack)

@@ -573,7 +573,10 @@ run_awake() {
     fail "the summary does not end with the outcome: $(cat "$work/err")"
   "$lumora" -r "$work/woke.pcap" --format json >"$work/out" 2>"$work/err" || fail "lumora -r of the -w file"
   awake_keys | diff -u "$work/seen" - || fail "the -w file gives another outcome"
-  echo "PASS: woke: a DHCP request after the magic packet, live and from the -w file; exit 0"
+  "$lumora" --merge --format json "$work/out" >"$work/attempts" 2>"$work/err" || fail "lumora --merge"
+  /usr/bin/python3 "$here/check_json_lines.py" attempt "$work/attempts" verdict outcome evidence >"$work/seen" &&
+    [ "$(cat "$work/seen")" = "woke woke dhcp" ] || fail "--merge of the monitor's records: $(cat "$work/seen")"
+  echo "PASS: woke: a DHCP request after the magic packet, live, from the -w file and merged; exit 0"
 
   start_lumora "$lumora" "${watch[@]}" --awake-window 3 --format json
   wake_target '"record":"magic"'

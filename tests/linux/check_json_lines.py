@@ -6,8 +6,9 @@ documented order. Then prints, one line per object, the values of KEYS for
 the test to compare: strings as they are, null as "-", hints as their codes
 joined by ",", anything else as JSON.
 
-usage: check_json_lines.py record|all|check LINES.jsonl [KEY ...]
-record prints the magic packets' records only, all every record.
+usage: check_json_lines.py record|all|check|attempt LINES.jsonl [KEY ...]
+record prints the magic packets' records only, all every record; attempt
+reads lumora --merge --format json.
 """
 import json
 import os
@@ -25,7 +26,7 @@ def load(name):
 
 def validator(kind):
     record = load("lumora-record.schema.json")
-    schema = load("lumora-check.schema.json") if kind == "check" else record
+    schema = {"check": load("lumora-check.schema.json"), "attempt": load("lumora-attempt.schema.json")}.get(kind, record)
     jsonschema.Draft202012Validator.check_schema(schema)
     resolver = jsonschema.RefResolver.from_schema(schema, store={record["$id"]: record})
     # The documented key order, by the kind of record.
@@ -53,7 +54,7 @@ def main():
     for number, line in enumerate(lines[:-1], start=1):
         got = json.loads(line)
         problem = next((error.message for error in check.iter_errors(got)), None)
-        if problem is None and list(got) != keys[got.get("record") if kind != "check" else None]:
+        if problem is None and list(got) != keys[got.get("record") if kind in ("record", "all") else None]:
             problem = f"keys {list(got)}"
         if problem:
             print(f"line {number}: {problem}\n{line}")
