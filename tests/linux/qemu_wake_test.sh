@@ -82,7 +82,7 @@ while read -r step kind expected; do
 done <<EOF
 check-before check eth0 $guest_mac disabled $supported d - disabled false wol-disabled,device-wakeup-disabled 1
 check-armed check eth0 $guest_mac enabled $supported g - enabled true - 0
-capture-armed record eth0 udp4 255.255.255.255 $guest_mac true eth0 true - 0
-capture-disarmed record eth0 udp4 255.255.255.255 $guest_mac true eth0 false wol-disabled,device-wakeup-disabled 0
+capture-armed record eth0 udp4 255.255.255.255 $guest_mac true eth0 true locally-administered 0
+capture-disarmed record eth0 udp4 255.255.255.255 $guest_mac true eth0 false wol-disabled,device-wakeup-disabled,locally-administered 0
 EOF
 echo "TIME: $(elapsed "$started") s for the whole test"
