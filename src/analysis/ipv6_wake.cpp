@@ -25,26 +25,31 @@ constexpr int kFragmentOffsetMask = 0xFFF8;
 bool LocateUdp(const unsigned char* datagram, int length, int* udp) {
     int next = datagram[kIpv6NextHeaderOffset];
     int at = kIpv6HeaderLength;
-    for (;;) {
-        if (next == kProtocolUdp) {
-            *udp = at;
-            return true;
-        }
-        if (next == kFragment) {
-            if (at + kFragmentHeaderLength > length) return false;
-            if ((ReadWord(datagram + at + kFragmentOffsetOffset) & kFragmentOffsetMask) != 0) return false;
-            next = datagram[at];
-            at += kFragmentHeaderLength;
-            continue;
-        }
-        if (next != kHopByHop && next != kRouting && next != kDestinationOptions) return false;
-        if (at + kExtensionLengthOffset >= length) return false;
-        next = datagram[at];
-        at += (datagram[at + kExtensionLengthOffset] + 1) * kExtensionUnit;  // always moves on
-    }
+    if (!SkipIpv6Extensions(datagram, length, &next, &at) || at < 0 || next != kProtocolUdp) return false;
+    *udp = at;
+    return true;
 }
 
 }  // namespace
+
+bool SkipIpv6Extensions(const unsigned char* ip, int end, int* next, int* offset) {
+    while (*next == kHopByHop || *next == kRouting || *next == kDestinationOptions || *next == kFragment) {
+        const int at = *offset;
+        if (*next == kFragment) {
+            if (at + kFragmentHeaderLength > end) return false;
+            if ((ReadWord(ip + at + kFragmentOffsetOffset) & kFragmentOffsetMask) != 0) {
+                *offset = -1;
+                return true;
+            }
+            *offset = at + kFragmentHeaderLength;
+        } else {
+            if (at + kExtensionLengthOffset >= end) return false;
+            *offset = at + (ip[at + kExtensionLengthOffset] + 1) * kExtensionUnit;  // always moves on
+        }
+        *next = ip[at];
+    }
+    return true;
+}
 
 bool LocateIpv6MagicPacket(const unsigned char* datagram, int length, UdpMagicPlace* place) {
     if (datagram == nullptr || place == nullptr || length < kIpv6HeaderLength) return false;

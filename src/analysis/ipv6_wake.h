@@ -10,3 +10,8 @@
 // hop, routing, destination-options and first-fragment headers, and the UDP
 // payload holds six 0xFF bytes in a row. Reads no byte at or past `length`.
 bool LocateIpv6MagicPacket(const unsigned char* datagram, int length, UdpMagicPlace* place);
+
+// Steps over the extension headers of an IPv6 datagram, ip[0, end), from
+// *offset with *next the header there, to the upper-layer header: false when
+// one is cut short; *offset is -1 behind a later fragment, which has none.
+bool SkipIpv6Extensions(const unsigned char* ip, int end, int* next, int* offset);

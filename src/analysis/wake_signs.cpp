@@ -2,6 +2,7 @@
 
 #include "analysis/ethernet_wake.h"
 #include "analysis/frame_fields.h"
+#include "analysis/ipv6_wake.h"
 #include "analysis/magic_packet.h"
 
 #include <cstring>
@@ -32,16 +33,7 @@ constexpr int kDhcpServerPort = 67;
 constexpr int kDhcpClientPort = 68;
 constexpr unsigned char kBootRequest = 1;
 
-constexpr unsigned char kHopByHop = 0;
-constexpr unsigned char kRouting = 43;
-constexpr unsigned char kFragment = 44;
-constexpr unsigned char kDestinationOptions = 60;
 constexpr unsigned char kIcmpv6 = 58;
-constexpr int kExtensionUnit = 8;
-constexpr int kExtensionLengthOffset = 1;
-constexpr int kFragmentHeaderLength = 8;
-constexpr int kFragmentOffsetOffset = 2;
-constexpr int kFragmentOffsetMask = 0xFFF8;
 
 constexpr unsigned char kMldQuery = 130;
 constexpr unsigned char kMldReport = 131;
@@ -119,27 +111,6 @@ WakeSign ClassifyIpv4(const unsigned char* ip, int length, MagicSearch search, W
     const int op = header + kUdpHeaderLength;
     if (toServer && op < span.end && ip[op] == kBootRequest) return WakeSign::kDhcpRequest;
     return WakeSign::kIpv4;
-}
-
-// Steps over the extension headers to the upper-layer header: false when
-// one is cut short; *offset is -1 behind a later fragment, which has none.
-bool SkipIpv6Extensions(const unsigned char* ip, int end, int* next, int* offset) {
-    while (*next == kHopByHop || *next == kRouting || *next == kDestinationOptions || *next == kFragment) {
-        const int at = *offset;
-        if (*next == kFragment) {
-            if (at + kFragmentHeaderLength > end) return false;
-            if ((ReadWord(ip + at + kFragmentOffsetOffset) & kFragmentOffsetMask) != 0) {
-                *offset = -1;
-                return true;
-            }
-            *offset = at + kFragmentHeaderLength;
-        } else {
-            if (at + kExtensionLengthOffset >= end) return false;
-            *offset = at + (ip[at + kExtensionLengthOffset] + 1) * kExtensionUnit;  // always moves on
-        }
-        *next = ip[at];
-    }
-    return true;
 }
 
 WakeSign ClassifyIcmpv6(unsigned char type) {
