@@ -17,7 +17,7 @@ source "$here/netns.sh"
 # Private ranges of this test alone: segment A (the sender and the
 # collector), segment B (the sender, the monitor and the target), and the
 # monitor's own link to the collector.
-target_mac=02:4c:55:00:00:74 subnet_broadcast=10.75.0.255
+target_mac=00:1a:2b:3c:4d:5e subnet_broadcast=10.75.0.255
 # The merge's --gap: attempts of one target this far apart, plus its 5 s of
 # clock skew, are two.
 gap=1 apart=7
@@ -127,6 +127,7 @@ wait_for "the monitor's no_sign" 20 logged monitor '"outcome":"no_sign"'
 for host in sender monitor; do
   kill -TERM "${lumora_pid[$host]}"
   wait "${lumora_pid[$host]}" || fail "lumora on $host exited $?"
+  unset "lumora_pid[$host]"
   on $host $upload --url=http://${collector_at[$host]}:19532 \
     -D /run/log/journal --save-state="$work/$host.state" --follow=no >>"$work/$host.log" 2>&1 || fail "the upload of $host"
 done
@@ -143,8 +144,14 @@ journalctl -D "$work/collected" -o json | "$lumora" --merge --gap $gap - >"$work
   fail "lumora --merge"
 sed 's/^/  merge line: /' "$work/merged.txt"
 sed 's/^/  merge json: /' "$work/merged.json"
-/usr/bin/python3 - "$work/merged.json" $target_mac <<'EOF' || fail "what the merge says"
+journalctl -D "$work/collected" -o json >"$work/collected.json"
+/usr/bin/python3 - "$work/merged.json" $target_mac "$work/collected.json" <<'EOF' || fail "what the merge says"
 import json, sys
+# Each host's own name, in journald's _HOSTNAME and in lumora's records alike.
+entries = [json.loads(line) for line in open(sys.argv[3], encoding="utf-8")]
+named = [(e["_HOSTNAME"], json.loads(e["MESSAGE"])["host"]) for e in entries
+         if e.get("SYSLOG_IDENTIFIER") == "lumora" and e["MESSAGE"].startswith("{")]
+assert {a for a, _ in named} == {"sender", "monitor"} and all(a == b for a, b in named), named
 attempts = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
 assert [a["verdict"] for a in attempts] == ["woke", "lost", "no_wake"], [a["verdict"] for a in attempts]
 assert all(a["target_mac"].lower() == sys.argv[2] for a in attempts), attempts
