@@ -109,6 +109,12 @@ lumora_skip_outside_ci(lumora_qemu)
 add_test(NAME lumora_qemu_sleep COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/qemu_sleep_test.sh $<TARGET_FILE:lumora>)
 set_tests_properties(lumora_qemu_sleep PROPERTIES TIMEOUT 600)
 lumora_skip_outside_ci(lumora_qemu_sleep)
+# Each host a namespace of its own with its own journald, lumora under
+# systemd-cat, journals uploaded to a collector's systemd-journal-remote:
+# lumora --merge of the collected journal says woke, lost and no_wake.
+add_test(NAME lumora_journal COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/journal_test.sh $<TARGET_FILE:lumora>)
+set_tests_properties(lumora_journal PROPERTIES TIMEOUT 300)
+lumora_skip_outside_ci(lumora_journal)
 
 # What "did it wake?" costs each frame, beside bench/lumora_bench's figures.
 add_executable(awake_watch_bench bench/awake_watch_bench.cpp)

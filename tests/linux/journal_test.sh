@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# lumora's records through the journal, as root, end to end: each machine a
+# network namespace of this script's own plus a mount and UTS namespace (a
+# private /run, cgroup2, its host name) running its own systemd-journald, with
+# lumora under systemd-cat as the unit runs it. systemd-journal-upload ships
+# each journal over HTTP to the collector's systemd-journal-remote, and
+# `lumora --merge` answers for each wake attempt from the collected journal.
+#   journal_test.sh LUMORA_BINARY
+set -euo pipefail
+
+if [ "$(id -u)" -ne 0 ]; then echo "SKIP: the namespaces need root"; exit 77; fi
+remote=/lib/systemd/systemd-journal-remote upload=/lib/systemd/systemd-journal-upload
+if [ ! -x $remote ]; then echo "SKIP: needs systemd-journal-remote (the package)"; exit 77; fi
+lumora=$(realpath "$1") started=$SECONDS
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$here/netns.sh"
+# Private ranges of this test alone: segment A (the sender and the
+# collector), segment B (the sender, the monitor and the target), and the
+# monitor's own link to the collector.
+target_mac=00:1a:2b:3c:4d:5e subnet_broadcast=10.75.0.255
+# The merge's --gap: attempts of one target this far apart, plus its 5 s of
+# clock skew, are two.
+gap=1 apart=7
+lan=jl-lan-$$ collector=jl-collector-$$ target=jl-target-$$
+declare -A ns=([sender]=jl-sender-$$ [monitor]=jl-monitor-$$) anchor=() lumora_pid=()
+declare -A collector_at=([sender]=10.74.0.2 [monitor]=10.73.0.2)
+work=$(mktemp -d)
+remote_pid=""
+
+cleanup() {
+  local pid
+  for pid in "${lumora_pid[@]}" $remote_pid "${anchor[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
+  for pid in "${lumora_pid[@]}" $remote_pid "${anchor[@]}"; do wait "$pid" 2>/dev/null || true; done
+  remove_namespaces
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap "exit 1" INT TERM HUP
+
+fail() {
+  echo "FAIL: $*"
+  local log
+  for log in "$work"/*.log; do [ -s "$log" ] && sed "s|^|  $(basename "$log"): |" "$log" | tail -n 20; done
+  exit 1
+}
+
+port() {  # port NS IFACE ADDRESS PORT: IFACE on PORT of segment B's bridge
+  ip link add "$2" netns "$1" type veth peer name "$4" netns "$lan"
+  ip -n "$lan" link set "$4" master br0 up
+  ip -n "$1" addr add "$3" brd + dev "$2"
+  ip -n "$1" link set "$2" up
+  wait_for "the port of $1" 20 ends_up "$1" "$2" "$lan" "$4"
+}
+
+# No IPv6 anywhere: the target sends nothing but the frames the test makes
+# it send, so a silent target gives no sign of waking.
+make_network() {
+  local space
+  for space in "$lan" "$collector" "$target" "${ns[@]}"; do
+    new_namespace "$space"
+    ip netns exec "$space" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
+  done
+  ip -n "$lan" link add br0 type bridge
+  ip -n "$lan" link set br0 up
+  veth "${ns[sender]}" eth0 10.74.0.1/24 "$collector" eth0 ${collector_at[sender]}/24
+  port "${ns[sender]}" eth1 10.75.0.1/24 sender
+  ip -n "${ns[sender]}" route add default via ${collector_at[sender]}
+  port "${ns[monitor]}" eth0 10.75.0.2/24 monitor
+  veth "${ns[monitor]}" eth1 10.73.0.1/24 "$collector" eth1 ${collector_at[monitor]}/24
+  port "$target" eth0 10.75.0.30/24 target
+  ip -n "$target" link set eth0 address $target_mac
+}
+
+# A machine of its own: its journal in $work/NAME (journald's volatile
+# store, bound there), no kernel log (/dev/kmsg is /dev/null to it).
+start_host() {
+  mkdir -p "$work/$1"
+  ip netns exec "${ns[$1]}" unshare -m -u sh -c 'mount -t tmpfs tmpfs /run && mkdir -p /run/log/journal &&
+    mount --bind "$1" /run/log/journal && mount -t cgroup2 none /sys/fs/cgroup &&
+    mount --bind "$2" /etc/systemd/journald.conf && mount --bind /dev/null /dev/kmsg &&
+    hostname "$3" && exec /lib/systemd/systemd-journald' sh "$work/$1" "$work/journald.conf" "$1" >"$work/$1.log" 2>&1 &
+  anchor[$1]=$!
+  wait_for "the journald of $1" 20 test -S "/proc/${anchor[$1]}/root/run/systemd/journal/stdout"
+}
+on() { local host=$1; shift; nsenter -t "${anchor[$host]}" -m -u -n "$@"; }
+journal() { journalctl -D "$work/$1" -t lumora -o cat; }
+logged() { journal "$1" | grep -q "$2"; }
+records() { journal "$1" | grep -c '^{"record"' || true; }
+
+run_lumora() {
+  local host=$1
+  shift
+  # nsenter itself, not a subshell running `on`: its PID becomes lumora's.
+  nsenter -t "${anchor[$host]}" -m -u -n systemd-cat -t lumora "$lumora" "$@" --format json 2>>"$work/$host.log" &
+  lumora_pid[$host]=$!
+  wait_for "lumora on $host to listen" 20 logged "$host" "listening on"
+}
+
+magic_seen() { [ "$(journal "$1" | grep -c '^{"record":"magic"')" -ge "$2" ]; }
+# wake DESTINATION HOST COUNT: wakeonlan on the sender, until HOST's lumora
+# has recorded COUNT magic packets.
+wake() {
+  on sender wakeonlan -i "$1" $target_mac >/dev/null || fail "wakeonlan -i $1"
+  wait_for "$2 to record the packet to $1" 20 magic_seen "$2" "$3"
+}
+
+printf '[Journal]\nStorage=volatile\nForwardToSyslog=no\nForwardToWall=no\n' >"$work/journald.conf"
+mkdir "$work/collected"
+make_network
+start_host sender
+start_host monitor
+ip netns exec "$collector" $remote --listen-http=0.0.0.0:19532 --output="$work/collected/" >"$work/remote.log" 2>&1 &
+remote_pid=$!
+wait_for "systemd-journal-remote to listen" 20 sh -c "ip netns exec $collector ss -Hltn | grep -q ':19532 '"
+run_lumora sender -Q out
+run_lumora monitor -i eth0 --awake-window 3
+
+wake $subnet_broadcast monitor 1
+ip netns exec "$target" "$here/wake_sender.py" sign dhcp eth0 ff:ff:ff:ff:ff:ff || fail "the target's DHCP request"
+wait_for "the monitor to see the target wake" 20 logged monitor '"outcome":"woke"'
+sleep $apart  # the next attempt is one of its own
+wake 255.255.255.255 sender 2
+sleep $apart
+wake $subnet_broadcast monitor 2
+wait_for "the monitor's no_sign" 20 logged monitor '"outcome":"no_sign"'
+
+for host in sender monitor; do
+  kill -TERM "${lumora_pid[$host]}"
+  wait "${lumora_pid[$host]}" || fail "lumora on $host exited $?"
+  unset "lumora_pid[$host]"
+  on $host $upload --url=http://${collector_at[$host]}:19532 \
+    -D /run/log/journal --save-state="$work/$host.state" --follow=no >>"$work/$host.log" 2>&1 || fail "the upload of $host"
+done
+all_collected() { [ "$(records collected)" -eq $(($(records sender) + $(records monitor))) ]; }
+wait_for "the collector to hold every record" 30 all_collected
+
+journal collected | grep '^{"record"' >"$work/records.jsonl"
+/usr/bin/python3 "$here/check_json_lines.py" all "$work/records.jsonl" || fail "the collected records"
+journalctl -D "$work/collected" -o json | "$lumora" --merge --gap $gap --format json - >"$work/merged.json" 2>"$work/merge.log" ||
+  fail "lumora --merge --format json"
+journalctl -D "$work/collected" -o json >"$work/collected.json"
+"$lumora" --merge --gap $gap "$work/collected.json" >"$work/merged.txt" 2>>"$work/merge.log" || fail "lumora --merge"
+sed 's/^/  merge line: /' "$work/merged.txt"
+sed 's/^/  merge json: /' "$work/merged.json"
+/usr/bin/python3 - "$work/merged.json" $target_mac "$work/collected.json" <<'EOF' || fail "what the merge says"
+import json, sys
+# Each host's own name, in journald's _HOSTNAME and in lumora's records alike.
+entries = [json.loads(line) for line in open(sys.argv[3], encoding="utf-8")]
+named = [(e["_HOSTNAME"], json.loads(e["MESSAGE"])["host"]) for e in entries
+         if e.get("SYSLOG_IDENTIFIER") == "lumora" and e["MESSAGE"].startswith("{")]
+assert {a for a, _ in named} == {"sender", "monitor"} and all(a == b for a, b in named), named
+attempts = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
+assert [a["verdict"] for a in attempts] == ["woke", "lost", "no_wake"], [a["verdict"] for a in attempts]
+assert all(a["target_mac"].lower() == sys.argv[2] for a in attempts), attempts
+woke, lost, no_wake = attempts
+hosts = lambda a, key: [(s["host"], s["interface"]) for s in a[key]]
+assert hosts(woke, "sent_by") == [("sender", "eth1")] and woke["sent_by"][0]["destination"] == "10.75.0.255", woke
+assert hosts(woke, "seen_by") == [("monitor", "eth0")] and woke["outcome"] == "woke" and woke["evidence"] == "dhcp", woke
+assert hosts(lost, "sent_by") == [("sender", "eth0")] and lost["seen_by"] == [] and "255.255.255.255" in lost["why"], lost
+assert lost["why"].startswith("left sender "), lost
+assert hosts(no_wake, "seen_by") == [("monitor", "eth0")] and no_wake["outcome"] == "no_sign", no_wake
+EOF
+grep -qx "lumora: 3 wake attempts: 1 woke, 1 no_wake, 1 lost" "$work/merged.txt" || fail "the line form's count"
+echo "PASS: through each host's journald, systemd-journal-upload and -remote: woke, lost and no_wake, by sender and monitor ($((SECONDS - started)) s)"
