@@ -89,48 +89,52 @@ std::uint64_t HintBits(MergeBook* book, const MergeRecord& r) {
     return bits;
 }
 
-void AddSender(MergeAttempt* a, const MergeRecord& r, std::uint64_t hints) {
+// Each returns how many of the attempt's packets that sender or monitor has
+// recorded now (1 when it found no room).
+long AddSender(MergeAttempt* a, const MergeRecord& r, std::uint64_t hints) {
     for (int i = 0; i < a->senderCount; ++i) {
         MergeSender& s = a->senders[i];
         if (std::strcmp(s.host, r.host) == 0 && std::strcmp(s.interface, r.interface) == 0 &&
             std::strcmp(s.destination, r.destination) == 0) {
             s.hints |= hints;
-            return;
+            return ++s.packets;
         }
     }
     if (a->senderCount == kMergeMaxSenders) {
         a->crowded = true;
-        return;
+        return 1;
     }
     MergeSender& s = a->senders[a->senderCount++];
     Copy(s.host, r.host);
     Copy(s.interface, r.interface);
     Copy(s.destination, r.destination);
     s.hints = hints;
+    return s.packets = 1;
 }
 
 // A monitor would wake once any packet would: one malformed copy among good
 // ones does not make it stay asleep. Yes, then no, then not known.
 void Combine(MergeTristate* wouldWake, MergeTristate said) { *wouldWake = std::max(*wouldWake, said); }
 
-void AddMonitor(MergeAttempt* a, const MergeRecord& r, std::uint64_t hints) {
+long AddMonitor(MergeAttempt* a, const MergeRecord& r, std::uint64_t hints) {
     for (int i = 0; i < a->monitorCount; ++i) {
         MergeMonitor& m = a->monitors[i];
         if (std::strcmp(m.host, r.host) == 0 && std::strcmp(m.interface, r.interface) == 0) {
             m.hints |= hints;
             Combine(&m.wouldWake, r.wouldWake);
-            return;
+            return ++m.packets;
         }
     }
     if (a->monitorCount == kMergeMaxMonitors) {
         a->crowded = true;
-        return;
+        return 1;
     }
     MergeMonitor& m = a->monitors[a->monitorCount++];
     Copy(m.host, r.host);
     Copy(m.interface, r.interface);
     m.wouldWake = r.wouldWake;
     m.hints = hints;
+    return m.packets = 1;
 }
 
 void Widen(MergeBook* book, MergeAttempt* a, long long instant, const char* time) {
@@ -154,14 +158,11 @@ void AddMagic(MergeBook* book, const MergeRecord& r) {
         Copy(a->firstTime, r.time);
         Copy(a->lastTime, r.time);
     }
-    ++a->packets;
     Widen(book, a, r.instant, r.time);
     if (a->vendor[0] == '\0') Copy(a->vendor, r.vendor);
     const std::uint64_t hints = HintBits(book, r);
-    if (r.outgoing)
-        AddSender(a, r, hints);
-    else
-        AddMonitor(a, r, hints);
+    const long recorded = r.outgoing ? AddSender(a, r, hints) : AddMonitor(a, r, hints);
+    a->packets = std::max(a->packets, recorded);
 }
 
 // --- an awake record ---

@@ -33,6 +33,7 @@ struct MergeSender {
     char interface[kMergeInterfaceSize];
     char destination[kMergeAddressSize];
     std::uint64_t hints;
+    long packets;
 };
 
 struct MergeMonitor {
@@ -40,6 +41,7 @@ struct MergeMonitor {
     char interface[kMergeInterfaceSize];
     MergeTristate wouldWake;  // yes once any packet would wake it
     std::uint64_t hints;
+    long packets;
 };
 
 // The most telling awake record of the attempt: a wake before no sign.
@@ -59,7 +61,10 @@ struct MergeAttempt {
     long long last;
     char firstTime[kMergeTimeSize];  // as the records write them
     char lastTime[kMergeTimeSize];
-    long packets;  // 0 for an awake record no packet of which was read
+    // The most any one sender or monitor recorded: one packet seen by the
+    // sender and two monitors is one packet. 0 for an awake record no packet
+    // of which was read.
+    long packets;
     MergeSender senders[kMergeMaxSenders];
     int senderCount;
     MergeMonitor monitors[kMergeMaxMonitors];

@@ -17,10 +17,10 @@ source "$here/netns.sh"
 # Private ranges of this test alone: segment A (the sender and the
 # collector), segment B (the sender, the monitor and the target), and the
 # monitor's own link to the collector.
-target_mac=00:1a:2b:3c:4d:5e subnet_broadcast=10.75.0.255
-# The merge's --gap: attempts of one target this far apart, plus its 5 s of
-# clock skew, are two.
-gap=1 apart=7
+# The target that wakes, and two that no machine answers for, so that the
+# three attempts stay apart within the merge's default gap.
+target_mac=00:1a:2b:3c:4d:5e lost_mac=00:1a:2b:3c:4d:5f silent_mac=00:1a:2b:3c:4d:60
+subnet_broadcast=10.75.0.255
 lan=jl-lan-$$ collector=jl-collector-$$ target=jl-target-$$
 declare -A ns=([sender]=jl-sender-$$ [monitor]=jl-monitor-$$) anchor=() lumora_pid=()
 declare -A collector_at=([sender]=10.74.0.2 [monitor]=10.73.0.2)
@@ -97,11 +97,11 @@ run_lumora() {
 }
 
 magic_seen() { [ "$(journal "$1" | grep -c '^{"record":"magic"')" -ge "$2" ]; }
-# wake DESTINATION HOST COUNT: wakeonlan on the sender, until HOST's lumora
-# has recorded COUNT magic packets.
+# wake MAC DESTINATION HOST COUNT: wakeonlan on the sender, until HOST's
+# lumora has recorded COUNT magic packets.
 wake() {
-  on sender wakeonlan -i "$1" $target_mac >/dev/null || fail "wakeonlan -i $1"
-  wait_for "$2 to record the packet to $1" 20 magic_seen "$2" "$3"
+  on sender wakeonlan -i "$2" "$1" >/dev/null || fail "wakeonlan -i $2 $1"
+  wait_for "$3 to record the packet to $2" 20 magic_seen "$3" "$4"
 }
 
 printf '[Journal]\nStorage=volatile\nForwardToSyslog=no\nForwardToWall=no\n' >"$work/journald.conf"
@@ -115,13 +115,11 @@ wait_for "systemd-journal-remote to listen" 20 sh -c "ip netns exec $collector s
 run_lumora sender -Q out
 run_lumora monitor -i eth0 --awake-window 3
 
-wake $subnet_broadcast monitor 1
+wake $target_mac $subnet_broadcast monitor 1
 ip netns exec "$target" "$here/wake_sender.py" sign dhcp eth0 ff:ff:ff:ff:ff:ff || fail "the target's DHCP request"
 wait_for "the monitor to see the target wake" 20 logged monitor '"outcome":"woke"'
-sleep $apart  # the next attempt is one of its own
-wake 255.255.255.255 sender 2
-sleep $apart
-wake $subnet_broadcast monitor 2
+wake $lost_mac 255.255.255.255 sender 2
+wake $silent_mac $subnet_broadcast monitor 2
 wait_for "the monitor's no_sign" 20 logged monitor '"outcome":"no_sign"'
 
 for host in sender monitor; do
@@ -136,13 +134,14 @@ wait_for "the collector to hold every record" 30 all_collected
 
 journal collected | grep '^{"record"' >"$work/records.jsonl"
 /usr/bin/python3 "$here/check_json_lines.py" all "$work/records.jsonl" || fail "the collected records"
-journalctl -D "$work/collected" -o json | "$lumora" --merge --gap $gap --format json - >"$work/merged.json" 2>"$work/merge.log" ||
+journalctl -D "$work/collected" -o json | "$lumora" --merge --format json - >"$work/merged.json" 2>"$work/merge.log" ||
   fail "lumora --merge --format json"
 journalctl -D "$work/collected" -o json >"$work/collected.json"
-"$lumora" --merge --gap $gap "$work/collected.json" >"$work/merged.txt" 2>>"$work/merge.log" || fail "lumora --merge"
+"$lumora" --merge "$work/collected.json" >"$work/merged.txt" 2>>"$work/merge.log" || fail "lumora --merge"
 sed 's/^/  merge line: /' "$work/merged.txt"
 sed 's/^/  merge json: /' "$work/merged.json"
-/usr/bin/python3 - "$work/merged.json" $target_mac "$work/collected.json" <<'EOF' || fail "what the merge says"
+macs="$target_mac $lost_mac $silent_mac"
+/usr/bin/python3 - "$work/merged.json" "$macs" "$work/collected.json" <<'EOF' || fail "what the merge says"
 import json, sys
 # Each host's own name, in journald's _HOSTNAME and in lumora's records alike.
 entries = [json.loads(line) for line in open(sys.argv[3], encoding="utf-8")]
@@ -151,7 +150,7 @@ named = [(e["_HOSTNAME"], json.loads(e["MESSAGE"])["host"]) for e in entries
 assert {a for a, _ in named} == {"sender", "monitor"} and all(a == b for a, b in named), named
 attempts = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
 assert [a["verdict"] for a in attempts] == ["woke", "lost", "no_wake"], [a["verdict"] for a in attempts]
-assert all(a["target_mac"].lower() == sys.argv[2] for a in attempts), attempts
+assert [a["target_mac"].lower() for a in attempts] == sys.argv[2].split(), attempts
 woke, lost, no_wake = attempts
 hosts = lambda a, key: [(s["host"], s["interface"]) for s in a[key]]
 assert hosts(woke, "sent_by") == [("sender", "eth1")] and woke["sent_by"][0]["destination"] == "10.75.0.255", woke
