@@ -94,7 +94,9 @@ void ReadMakers(OuiRegistry* makers) {
 }
 
 void StartMachineState(const char* device, bool live, MachineState* machine) {
-    machine->makersRead = false;
+    // At start, with the other one-time costs, not at the first magic packet
+    // of a flood.
+    ReadMakers(&machine->makers);
     machine->live = live;
     machine->readAtMs = -1;
     machine->atStart.count = machine->current.count = machine->neighbours.count = 0;
@@ -128,10 +130,6 @@ void DiagnoseSighting(const FrameMagic& magic, MachineState* machine, Sighting* 
     s->targetVendor[0] = '\0';
     if (facts.targetMac == nullptr) return;
     CopyText(s->targetName, kTargetNameSize, EthersName(machine, facts.targetMac));
-    // Read at the first magic packet, not at start: a run that sees none
-    // never pays for the registry.
-    if (!machine->makersRead) ReadMakers(&machine->makers);
-    machine->makersRead = true;
     LookUpVendor(machine->makers, facts.targetMac, s->targetVendor, kVendorNameSize);
     AddTargetMacHints(facts.targetMac, macText, &s->diagnosis.hints);
 }

@@ -24,11 +24,11 @@ struct MachineState {
     char ethersName[kTargetNameSize];
     std::int64_t ethersAtMs;  // when it was made; -1: never
     OuiRegistry makers;       // ieee-data's registry; empty when not installed
-    bool makersRead;
 };
 
-// Reads the interfaces and their cards (needs CAP_NET_ADMIN for the cards),
-// for a live capture on `device` (nullptr: every interface).
+// Reads the makers' registry, and for a live capture on `device` (nullptr:
+// every interface) the interfaces and their cards (needs CAP_NET_ADMIN for
+// the cards).
 void StartMachineState(const char* device, bool live, MachineState* machine);
 
 // Whether this machine sent the frame: a cooked header says so; on one
