@@ -107,8 +107,8 @@ Bytes PcapngFile(const std::vector<Bytes>& frames, bool beyondCalendars = false)
         const std::uint64_t stamp = beyondCalendars ? INT64_MAX
                                                     : static_cast<std::uint64_t>(header.ts.tv_sec) * 1000000 + header.ts.tv_usec;
         Bytes packetBlock;  // interface 0, the time's two halves, the lengths, the frame
-        Put32(&packetBlock, {0, static_cast<std::uint32_t>(stamp >> 32), static_cast<std::uint32_t>(stamp), header.caplen,
-                             header.len});
+        Put32(&packetBlock, {0, static_cast<std::uint32_t>(stamp >> 32), static_cast<std::uint32_t>(stamp),
+                             header.caplen, header.len});
         packetBlock.insert(packetBlock.end(), frames[i].begin(), frames[i].end());
         packetBlock.resize((packetBlock.size() + 3) / 4 * 4, 0);
         PutBlock(&out, 0x00000006, packetBlock);
