@@ -22,25 +22,20 @@ def load(name):
         return json.load(f)
 
 
-def validator(kind):
+def shown(key, value):
+    if key == "hints":
+        return ",".join(hint["code"] for hint in value) or "-"
+    return "-" if value is None else value if isinstance(value, str) else json.dumps(value)
+
+
+def main():
+    kind, path, keys = sys.argv[1], sys.argv[2], sys.argv[3:]
     record = load("lumora-record.schema.json")
     schema = record if kind == "record" else load("lumora-check.schema.json")
     jsonschema.Draft202012Validator.check_schema(schema)
     resolver = jsonschema.RefResolver.from_schema(schema, store={record["$id"]: record})
-    return jsonschema.Draft202012Validator(schema, resolver=resolver), schema["required"]
-
-
-def shown(key, value):
-    if key == "hints":
-        return ",".join(hint["code"] for hint in value) or "-"
-    if value is None:
-        return "-"
-    return value if isinstance(value, str) else json.dumps(value)
-
-
-def main():
-    check, keys = validator(sys.argv[1])
-    with open(sys.argv[2], "rb") as f:
+    check = jsonschema.Draft202012Validator(schema, resolver=resolver)
+    with open(path, "rb") as f:
         lines = f.read().decode("utf-8").split("\n")
     if lines[-1] != "" or len(lines) < 2:
         print(f"not json lines: {lines!r:.200}")
@@ -48,13 +43,13 @@ def main():
     for number, line in enumerate(lines[:-1], start=1):
         got = json.loads(line)
         problem = next((error.message for error in check.iter_errors(got)), None)
-        if problem is None and list(got) != keys:
+        if problem is None and list(got) != schema["required"]:
             problem = f"keys {list(got)}"
         if problem:
             print(f"line {number}: {problem}\n{line}")
             return 1
-        if len(sys.argv) > 3:
-            print(" ".join(shown(key, got[key]) for key in sys.argv[3:]))
+        if keys:
+            print(" ".join(shown(key, got[key]) for key in keys))
     return 0
 
 
