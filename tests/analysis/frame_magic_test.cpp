@@ -16,7 +16,7 @@ namespace {
 
 using namespace packet;
 
-constexpr int kIpv4 = 0x0800, kIpv6 = 0x86DD, kWake = 0x0842, kHost = 0, kOutgoing = 4;
+constexpr int kIpv4 = 0x0800, kIpv6 = 0x86DD, kWake = 0x0842, kHost = 0, kBroadcast = 1, kOutgoing = 4;
 constexpr int kLink80211 = 105;  // DLT_IEEE802_11, a link lumora does not read
 constexpr unsigned char kHopByHop = 0, kRouting = 43, kFragment = 44, kDestinationOptions = 60, kTcp = 6, kUdp = 17;
 const Bytes kIpv4Magic = Datagram(MagicPayload());
@@ -68,7 +68,8 @@ const Bytes kChain = Join({Ipv6Extension(kDestinationOptions, 2), Ipv6Extension(
 // What the end-to-end tests read from capture files (plain Ethernet, one
 // cooked header of each kind, raw IPv6, hop-by-hop, a first fragment, the
 // 0x0842 frame, ARP) is pinned there; each path stays here too, under the
-// sanitizers and cut at every length.
+// sanitizers and cut at every length, and one report that shows a cooked
+// header's source.
 const FrameCase kFrames[] = {
     {"802.1Q", kLinkEthernet, Tagged(EthernetFrame(kIpv4Magic, kIpv4), {0x8100}), kIpv4Text},
     {"802.1ad+Q", kLinkEthernet, Tagged(EthernetFrame(kIpv6Magic, kIpv6), {0x88A8, 0x8100}), kIpv6Text},
@@ -90,6 +91,7 @@ const FrameCase kFrames[] = {
     {"0x0842 unicast", kLinkEthernet, Join({{0x52, 0x54, 0x00, 0xAB, 0xCD, 0xEF}, kSender, Word(kWake), MagicPayload()}),
      kUnicastWakeText},
     {"0x0842 tagged", kLinkEthernet, Tagged(EthernetFrame(MagicPayload()), {0x8100}), kWakeText},
+    {"0x0842 cooked broadcast", kLinkLinuxCooked, CookedV1(MagicPayload(), kWake, kBroadcast), kWakeText},
     // A cooked header keeps no destination.
     {"0x0842 cooked v2 unicast", kLinkLinuxCooked2, CookedV2(MagicPayload(), kWake, kHost), kNoDestinationWakeText},
     {"0x0842, stream broken", kLinkEthernet, EthernetFrame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xFF}), kNothing},
