@@ -12,7 +12,7 @@ set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp src/analysis/hints.
 target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 # The link layers, the diagnosis and the hints, tested without libpcap.
-target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp tests/analysis/wake_verdict_test.cpp
+target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp
   tests/analysis/wake_diagnosis_test.cpp tests/analysis/awake_watch_test.cpp tests/analysis/oui_registry_test.cpp)
 target_include_directories(analysis_test PRIVATE tests)
 

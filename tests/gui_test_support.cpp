@@ -33,10 +33,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
 
 HWND WaitForDialog(const char* caption) {
     HWND found = nullptr;
-    WaitUntil([&] {
-        found = FindWindowA("#32770", caption);
-        return found != nullptr && IsWindowVisible(found);
-    });
+    WaitUntil([&] { return (found = FindWindowA("#32770", caption)) != nullptr && IsWindowVisible(found); });
     return found;
 }
 

@@ -5,10 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <thread>
-#include <utility>
+#include <tuple>
 
 #include "app/failure_report.h"
 #include "app/startup.h"
@@ -24,13 +23,10 @@ constexpr WORD kNoSuchWinsock = MAKEWORD(0, 0);
 
 // The system's description of an error code, as the box quotes it.
 std::string Describe(DWORD code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    const std::string description = length != 0 && text != nullptr ? std::string(text, length) : "";
-    LocalFree(text);
-    return description.empty() ? "The system has no description for this error." : description;
+    char text[1024] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                   MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    return text[0] != '\0' ? text : "The system has no description for this error.";
 }
 
 // Waits for the box captioned "Lumora" (in any process), reads its text and
@@ -43,35 +39,25 @@ std::string ReadAndConfirmBox() {
     return text;
 }
 
-std::string ShowAndRead(const std::function<void()>& report) {
-    std::string text;
-    std::thread reader([&] { text = ReadAndConfirmBox(); });
-    report();  // returns once the box is confirmed
-    reader.join();
-    return text;
-}
-
-std::function<void()> Fails(DWORD code, const char* call) {
-    return [=] {
-        SetLastError(code);
-        ReportFailure(call);
-    };
-}
-
+// Socket errors as the box shows them: the code signed, as Windows tools show
+// HRESULT-like values, and the system's text; WSAStartup returns its code
+// rather than setting the last error. Lumora.exe's own box is the next test's.
 TEST(FailureReport, NamesTheCallTheCodeAndTheSystemsText) {
-    const std::pair<std::function<void()>, std::string> cases[] = {
-        {Fails(ERROR_ACCESS_DENIED, "bind()"), "bind() failed with error 5: " + Describe(ERROR_ACCESS_DENIED)},
-        {Fails(kUndescribed, "socket()"), "socket() failed with error 536875572: " + Describe(kUndescribed)},
-        // Shown signed, as Windows tools show HRESULT-like values.
-        {Fails(kNegative, "WSAIoctl()"), "WSAIoctl() failed with error -536870911: " + Describe(kNegative)},
-        // WSAStartup returns its code rather than setting the last error.
-        {[] {
-             SetLastError(ERROR_SUCCESS);
-             EXPECT_FALSE(StartWinsock(kNoSuchWinsock));
-         },
-         "WSAStartup() failed with error 10092: " + Describe(WSAVERNOTSUPPORTED)},
+    const std::tuple<DWORD, const char*, const char*> cases[] = {
+        {kUndescribed, "socket()", "536875572"},
+        {kNegative, "WSAIoctl()", "-536870911"},
+        {WSAVERNOTSUPPORTED, "WSAStartup()", "10092"},
     };
-    for (const auto& c : cases) EXPECT_EQ(ShowAndRead(c.first), c.second);
+    for (const auto& [code, call, shown] : cases) {
+        std::string text;
+        std::thread reader([&] { text = ReadAndConfirmBox(); });
+        const bool startup = code == WSAVERNOTSUPPORTED;
+        SetLastError(startup ? ERROR_SUCCESS : code);
+        if (startup) EXPECT_FALSE(StartWinsock(kNoSuchWinsock));  // each returns once the box is confirmed
+        else ReportFailure(call);
+        reader.join();
+        EXPECT_EQ(text, std::string(call) + " failed with error " + shown + ": " + Describe(code));
+    }
 }
 
 // Lumora.exe is built next to this test program.

@@ -73,10 +73,7 @@ inline Bytes Datagram(const Bytes& payload, int destPort = 9, int protocol = 17,
     return Join({ip, UdpHeader(destPort, udpLength), payload});
 }
 
-inline std::string Hex(unsigned char byte) {
-    const char digits[] = "0123456789ABCDEF";
-    return {digits[byte >> 4], digits[byte & 15]};
-}
+inline std::string Hex(unsigned char byte) { return {"0123456789ABCDEF"[byte >> 4], "0123456789ABCDEF"[byte & 15]}; }
 
 // The text between `heading` and the end of its line in a report.
 inline std::string Section(const std::string& report, const std::string& heading) {
@@ -90,11 +87,8 @@ inline std::string Section(const std::string& report, const std::string& heading
 inline std::vector<std::string> SplitReports(const std::string& log) {
     const std::string banner = "---------------------------Wake-On-LAN Magic Packet";
     std::vector<std::string> reports;
-    for (auto at = log.find(banner); at != std::string::npos;) {
-        const auto next = log.find(banner, at + 1);
-        reports.push_back(log.substr(at, next == std::string::npos ? std::string::npos : next - at));
-        at = next;
-    }
+    for (auto at = log.find(banner), next = at; at != std::string::npos; at = next)
+        reports.push_back(log.substr(at, (next = log.find(banner, at + 1)) - at));  // npos - at: the rest
     return reports;
 }
 

@@ -62,54 +62,45 @@ struct FrameCase {
 };
 
 const Bytes kSender(kTestSenderMac, kTestSenderMac + 6);
+// Hop-by-hop (two units), destination options, then a first fragment.
+const Bytes kChain = Join({Ipv6Extension(kDestinationOptions, 2), Ipv6Extension(kFragment), Ipv6Fragment(kUdp, 0)});
 
+// What the end-to-end tests read from capture files (plain Ethernet, one
+// cooked header of each kind, raw IPv6, hop-by-hop, a first fragment, the
+// 0x0842 frame, ARP) is pinned there; each path stays here too, under the
+// sanitizers and cut at every length, and one report that shows a cooked
+// header's source.
 const FrameCase kFrames[] = {
-    {"Ethernet IPv4", kLinkEthernet, EthernetFrame(kIpv4Magic, kIpv4), kIpv4Text},
-    {"Ethernet IPv6", kLinkEthernet, EthernetFrame(kIpv6Magic, kIpv6), kIpv6Text},
     {"802.1Q", kLinkEthernet, Tagged(EthernetFrame(kIpv4Magic, kIpv4), {0x8100}), kIpv4Text},
     {"802.1ad+Q", kLinkEthernet, Tagged(EthernetFrame(kIpv6Magic, kIpv6), {0x88A8, 0x8100}), kIpv6Text},
-    {"cooked v1", kLinkLinuxCooked, CookedV1(kIpv4Magic, kIpv4), kIpv4Text},
     {"cooked v1 tagged", kLinkLinuxCooked, CookedV1(Concat({0, 7, 0x86, 0xDD}, kIpv6Magic), 0x8100), kIpv6Text},
-    {"cooked v2", kLinkLinuxCooked2, CookedV2(kIpv6Magic, kIpv6, kHost), kIpv6Text},
     {"raw IPv4", kLinkRaw, kIpv4Magic, kIpv4Text},
-    {"raw IPv6", kLinkRaw, kIpv6Magic, kIpv6Text},
     {"IPv6 link", kLinkIpv6, kIpv6Magic, kIpv6Text},
     {"BSD loopback, little-endian", kLinkNull, BsdLoopback(kIpv4Magic, 2, false), kIpv4Text},
     {"BSD loopback, big-endian", kLinkNull, BsdLoopback(kIpv4Magic, 2, true), kIpv4Text},
-    {"BSD loopback, macOS IPv6", kLinkNull, BsdLoopback(kIpv6Magic, 30, false), kIpv6Text},
     {"OpenBSD loopback", kLinkLoop, BsdLoopback(kIpv6Magic, 24, true), kIpv6Text},
     // Extension headers before UDP are stepped over; a later fragment has no UDP header.
-    {"IPv6 hop-by-hop", kLinkRaw, Ipv6Datagram(MagicPayload(), kHopByHop, Ipv6Extension(kUdp)), kIpv6Text},
     {"IPv6 routing", kLinkRaw, Ipv6Datagram(MagicPayload(), kRouting, Ipv6Extension(kUdp, 3)), kIpv6Text},
-    {"IPv6 first fragment", kLinkRaw, Ipv6Datagram(MagicPayload(), kFragment, Ipv6Fragment(kUdp, 0)), kIpv6Text},
-    {"IPv6 chain", kLinkRaw,
-     Ipv6Datagram(MagicPayload(), kHopByHop,
-                  Join({Ipv6Extension(kDestinationOptions, 2), Ipv6Extension(kFragment), Ipv6Fragment(kUdp, 0)})),
-     kIpv6Text},
+    {"IPv6 chain", kLinkRaw, Ipv6Datagram(MagicPayload(), kHopByHop, kChain), kIpv6Text},
     {"IPv6 later fragment", kLinkRaw, Ipv6Datagram(MagicPayload(), kFragment, Ipv6Fragment(kUdp, 185, false)), kNothing},
     {"IPv6 TCP", kLinkRaw, Ipv6Datagram(MagicPayload(), kTcp), kNothing},
     {"IPv6 TCP behind hop-by-hop", kLinkRaw, Ipv6Datagram(MagicPayload(), kHopByHop, Ipv6Extension(kTcp)), kNothing},
     {"IPv6 extension past the end", kLinkRaw,
      WithByte(Ipv6Datagram(MagicPayload(), kHopByHop, Ipv6Extension(kUdp)), 41, 0xFF), kNothing},
-    {"IPv6, no stream", kLinkRaw, Ipv6Datagram(Bytes(102, 0x42)), kNothing},
     {"IPv6, 0xFF of the address and five", kLinkRaw, Ipv6Datagram({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), kNothing},
-    {"0x0842", kLinkEthernet, EthernetFrame(MagicPayload()), kWakeText},
     {"0x0842 unicast", kLinkEthernet, Join({{0x52, 0x54, 0x00, 0xAB, 0xCD, 0xEF}, kSender, Word(kWake), MagicPayload()}),
      kUnicastWakeText},
     {"0x0842 tagged", kLinkEthernet, Tagged(EthernetFrame(MagicPayload()), {0x8100}), kWakeText},
     {"0x0842 cooked broadcast", kLinkLinuxCooked, CookedV1(MagicPayload(), kWake, kBroadcast), kWakeText},
     // A cooked header keeps no destination.
     {"0x0842 cooked v2 unicast", kLinkLinuxCooked2, CookedV2(MagicPayload(), kWake, kHost), kNoDestinationWakeText},
-    {"0x0842, no stream", kLinkEthernet, EthernetFrame(Bytes(102, 0x42)), kNothing},
     {"0x0842, stream broken", kLinkEthernet, EthernetFrame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00, 0xFF}), kNothing},
     // The broadcast destination's 0xFF are header, not payload.
     {"0x0842, five 0xFF", kLinkEthernet, EthernetFrame({0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), kNothing},
     {"0x0842 over BSD loopback", kLinkNull, BsdLoopback(MagicPayload(), kWake, true), kNothing},
     // What this machine sent is found too; -Q decides whether it is reported.
     {"outgoing cooked", kLinkLinuxCooked, CookedV1(kIpv4Magic, kIpv4, kOutgoing), kIpv4Text},
-    {"outgoing cooked v2", kLinkLinuxCooked2, CookedV2(kIpv4Magic, kIpv4, kOutgoing), kIpv4Text},
     {"802.11", kLink80211, EthernetFrame(kIpv4Magic, kIpv4), kNothing},
-    {"ARP", kLinkEthernet, EthernetFrame(kIpv4Magic, 0x0806), kNothing},
     {"three tags", kLinkEthernet, Tagged(EthernetFrame(kIpv4Magic, kIpv4), {0x8100, 0x8100, 0x8100}), kNothing},
     {"raw IP of version 5", kLinkRaw, WithByte(kIpv4Magic, 0, 0x55), kNothing},
     {"loopback family 7", kLinkNull, BsdLoopback(kIpv4Magic, 7, false), kNothing},

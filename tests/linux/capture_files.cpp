@@ -8,13 +8,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace {
 
-using packet::Bytes;
-using packet::MagicPayload;
+using namespace packet;
 
 constexpr std::int64_t kFirstSecond = 1772917503;  // 2026-03-07 21:05:03 UTC
 constexpr int kMicrosecondsApart = 250000;
@@ -26,44 +26,34 @@ const unsigned char kUnicast6[16] = {0xFD, 0x4C, 0, 0x55, 0, 0, 0, 0, 0, 0, 0, 0
 const Bytes kSecret = {0x5E, 0xC2, 0xE7, 0x01};
 const unsigned char kOtherMac[6] = {0x52, 0x54, 0x00, 0x12, 0x34, 0x56};
 
-const Bytes kIpv4Magic = packet::Datagram(MagicPayload({}, kSecret));
-const Bytes kIpv6Magic = packet::Ipv6Datagram(MagicPayload(), kHopByHop, packet::Ipv6Extension(17));
-const Bytes kNoise = packet::Datagram(Bytes(64, 0x5A), 53);
+const Bytes kIpv4Magic = Datagram(MagicPayload({}, kSecret));
+const Bytes kIpv6Magic = Ipv6Datagram(MagicPayload(), kHopByHop, Ipv6Extension(17));
+const Bytes kNoise = Datagram(Bytes(64, 0x5A), 53);
 
-std::vector<Bytes> EthernetFrames() {
-    return {
-        packet::EthernetFrame(kNoise, kIpv4),
-        packet::EthernetFrame(kIpv4Magic, kIpv4),
-        packet::EthernetFrame(Bytes(28, 0x01), kArp),
-        packet::EthernetFrame(kIpv6Magic, kIpv6),
-        packet::Tagged(packet::EthernetFrame(packet::Datagram(MagicPayload({0x01, 0x02}), 7), kIpv4), {0x8100}),
-        packet::Tagged(packet::EthernetFrame(packet::Ipv6Datagram(MagicPayload(), 17, {}, kUnicast6), kIpv6),
-                       {0x88A8, 0x8100}),
-        packet::EthernetFrame(packet::Datagram(MagicPayload(), 9, kTcp), kIpv4),
-        packet::EthernetFrame(MagicPayload({}, {}, kOtherMac), kWake),
-    };
-}
+const std::vector<Bytes> kEthernetFrames = {
+    EthernetFrame(kNoise, kIpv4),
+    EthernetFrame(kIpv4Magic, kIpv4),
+    EthernetFrame(Bytes(28, 0x01), kArp),
+    EthernetFrame(kIpv6Magic, kIpv6),
+    Tagged(EthernetFrame(Datagram(MagicPayload({0x01, 0x02}), 7), kIpv4), {0x8100}),
+    Tagged(EthernetFrame(Ipv6Datagram(MagicPayload(), 17, {}, kUnicast6), kIpv6), {0x88A8, 0x8100}),
+    EthernetFrame(Datagram(MagicPayload(), 9, kTcp), kIpv4),
+    EthernetFrame(MagicPayload({}, {}, kOtherMac), kWake),
+};
 
-std::vector<Bytes> CookedFrames() {
-    return {
-        packet::CookedV1(kNoise, kIpv4, kHost),
-        packet::CookedV1(kIpv4Magic, kIpv4, kOutgoing),
-        packet::CookedV1(kIpv4Magic, kIpv4, kBroadcast),
-        packet::CookedV1(kIpv6Magic, kIpv6, kHost),
-        packet::CookedV1(MagicPayload(), kWake, kBroadcast),
-    };
-}
+const std::vector<Bytes> kCookedFrames = {
+    CookedV1(kNoise, kIpv4, kHost),
+    CookedV1(kIpv4Magic, kIpv4, kOutgoing),
+    CookedV1(kIpv4Magic, kIpv4, kBroadcast),
+    CookedV1(kIpv6Magic, kIpv6, kHost),
+    CookedV1(MagicPayload(), kWake, kBroadcast),
+};
 
-std::vector<Bytes> CookedV2Frames() {
-    return {
-        packet::CookedV2(packet::Ipv6Datagram(MagicPayload(), kFragment, packet::Ipv6Fragment(17, 0), kUnicast6),
-                         kIpv6, kHost),
-        packet::CookedV2(kNoise, kIpv4, kHost),
-        packet::CookedV2(MagicPayload({}, kSecret), kWake, kHost),
-    };
-}
-
-std::vector<Bytes> RawIpFrames() { return {kNoise, kIpv6Magic, kIpv4Magic}; }
+const std::vector<Bytes> kCookedV2Frames = {
+    CookedV2(Ipv6Datagram(MagicPayload(), kFragment, Ipv6Fragment(17, 0), kUnicast6), kIpv6, kHost),
+    CookedV2(kNoise, kIpv4, kHost),
+    CookedV2(MagicPayload({}, kSecret), kWake, kHost),
+};
 
 pcap_pkthdr HeaderOf(std::size_t index, const Bytes& frame) {
     pcap_pkthdr header{};
@@ -89,45 +79,36 @@ bool WritePcap(const std::string& path, int linkType, const std::vector<Bytes>& 
 
 // pcapng by hand (libpcap writes only pcap): section header, one Ethernet
 // interface, one enhanced packet block per frame, microsecond times.
-void Put32(Bytes* out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
+void Put32(Bytes* out, std::initializer_list<std::uint32_t> values) {
+    for (const std::uint32_t value : values)
+        for (int i = 0; i < 4; ++i) out->push_back(static_cast<unsigned char>(value >> (8 * i)));
 }
 
 void PutBlock(Bytes* out, std::uint32_t type, const Bytes& body) {
     const std::uint32_t length = static_cast<std::uint32_t>(12 + body.size());
-    Put32(out, type);
-    Put32(out, length);
+    Put32(out, {type, length});
     out->insert(out->end(), body.begin(), body.end());
-    Put32(out, length);
+    Put32(out, {length});
 }
 
 // `beyondCalendars`: times in whole seconds, each the largest a file can
 // hold, so far in the future that no calendar takes it.
 Bytes PcapngFile(const std::vector<Bytes>& frames, bool beyondCalendars = false) {
     Bytes out, section, description;
-    Put32(&section, 0x1A2B3C4D);  // byte-order magic
-    Put32(&section, 0x00000001);  // version 1.0
-    Put32(&section, 0xFFFFFFFF);  // section length unknown
-    Put32(&section, 0xFFFFFFFF);
+    // Byte-order magic, version 1.0, section length unknown.
+    Put32(&section, {0x1A2B3C4D, 0x00000001, 0xFFFFFFFF, 0xFFFFFFFF});
     PutBlock(&out, 0x0A0D0D0A, section);
-    Put32(&description, DLT_EN10MB);  // link type, then a reserved half
-    Put32(&description, kSnapshotLength);
-    if (beyondCalendars) {
-        Put32(&description, 0x00010009);  // if_tsresol, 1 byte: 10^0, whole seconds
-        Put32(&description, 0);
-        Put32(&description, 0);  // end of options
-    }
+    Put32(&description, {DLT_EN10MB, kSnapshotLength});  // link type, then a reserved half
+    // if_tsresol, 1 byte: 10^0, whole seconds; then the end of options.
+    if (beyondCalendars) Put32(&description, {0x00010009, 0, 0});
     PutBlock(&out, 0x00000001, description);
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const pcap_pkthdr header = HeaderOf(i, frames[i]);
         const std::uint64_t stamp = beyondCalendars ? INT64_MAX
                                                     : static_cast<std::uint64_t>(header.ts.tv_sec) * 1000000 + header.ts.tv_usec;
-        Bytes packetBlock;
-        Put32(&packetBlock, 0);  // interface 0
-        Put32(&packetBlock, static_cast<std::uint32_t>(stamp >> 32));
-        Put32(&packetBlock, static_cast<std::uint32_t>(stamp));
-        Put32(&packetBlock, header.caplen);
-        Put32(&packetBlock, header.len);
+        Bytes packetBlock;  // interface 0, the time's two halves, the lengths, the frame
+        Put32(&packetBlock, {0, static_cast<std::uint32_t>(stamp >> 32), static_cast<std::uint32_t>(stamp),
+                             header.caplen, header.len});
         packetBlock.insert(packetBlock.end(), frames[i].begin(), frames[i].end());
         packetBlock.resize((packetBlock.size() + 3) / 4 * 4, 0);
         PutBlock(&out, 0x00000006, packetBlock);
@@ -150,13 +131,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string dir = argv[1];
-    const std::vector<Bytes> mixed = {kIpv4Magic, kIpv6Magic};
-    std::vector<Bytes> pcapngFrames;
-    for (const Bytes& packet : mixed) pcapngFrames.push_back(packet::EthernetFrame(packet, packet[0] >> 4 == 6 ? kIpv6 : kIpv4));
-    const bool written = WritePcap(dir + "/ethernet.pcap", DLT_EN10MB, EthernetFrames()) &&
-                         WritePcap(dir + "/cooked.pcap", DLT_LINUX_SLL, CookedFrames()) &&
-                         WritePcap(dir + "/cooked2.pcap", DLT_LINUX_SLL2, CookedV2Frames()) &&
-                         WritePcap(dir + "/rawip.pcap", DLT_RAW, RawIpFrames()) &&
+    const std::vector<Bytes> pcapngFrames = {EthernetFrame(kIpv4Magic, kIpv4), EthernetFrame(kIpv6Magic, kIpv6)};
+    const bool written = WritePcap(dir + "/ethernet.pcap", DLT_EN10MB, kEthernetFrames) &&
+                         WritePcap(dir + "/cooked.pcap", DLT_LINUX_SLL, kCookedFrames) &&
+                         WritePcap(dir + "/cooked2.pcap", DLT_LINUX_SLL2, kCookedV2Frames) &&
+                         WritePcap(dir + "/rawip.pcap", DLT_RAW, {kNoise, kIpv6Magic, kIpv4Magic}) &&
                          WritePcap(dir + "/radio.pcap", DLT_IEEE802_11, {kIpv4Magic}) &&
                          WriteBytes(dir + "/ethernet.pcapng", PcapngFile(pcapngFrames)) &&
                          WriteBytes(dir + "/beyond.pcapng", PcapngFile(pcapngFrames, true));

@@ -1,14 +1,13 @@
 #!/usr/bin/python3
 """Reads lumora's json lines with Python's json module (strictly: the output
 must be valid UTF-8), validates each object against the JSON Schema shipped
-in docs/ (a record, or a --check object) and checks its keys come in the
-documented order. Then prints, one line per object, the values of KEYS for
-the test to compare: strings as they are, null as "-", hints as their codes
-joined by ",", anything else as JSON.
+in docs/ and checks its keys come in the documented order. Then prints, one
+line per object, the values of KEYS for the test to compare: strings as they
+are, null as "-", hints as their codes joined by ",", anything else as JSON.
 
 usage: check_json_lines.py record|all|check|attempt LINES.jsonl [KEY ...]
-record prints the magic packets' records only, all every record; attempt
-reads lumora --merge --format json.
+record prints the magic packets' records only, all every record; check
+reads --check's objects, attempt lumora --merge --format json.
 """
 import json
 import os
@@ -24,29 +23,22 @@ def load(name):
         return json.load(f)
 
 
-def validator(kind):
+def shown(key, value):
+    if key == "hints":
+        return ",".join(hint["code"] for hint in value) or "-"
+    return "-" if value is None else value if isinstance(value, str) else json.dumps(value)
+
+
+def main():
+    kind, path, keys = sys.argv[1], sys.argv[2], sys.argv[3:]
     record = load("lumora-record.schema.json")
     schema = {"check": load("lumora-check.schema.json"), "attempt": load("lumora-attempt.schema.json")}.get(kind, record)
     jsonschema.Draft202012Validator.check_schema(schema)
     resolver = jsonschema.RefResolver.from_schema(schema, store={record["$id"]: record})
-    # The documented key order, by the kind of record.
+    check = jsonschema.Draft202012Validator(schema, resolver=resolver)
+    # The documented key order: a record's by its kind, else the schema's own.
     orders = {name: part["required"] for name, part in record["$defs"].items() if "required" in part}
-    orders[None] = schema.get("required")
-    return jsonschema.Draft202012Validator(schema, resolver=resolver), orders
-
-
-def shown(key, value):
-    if key == "hints":
-        return ",".join(hint["code"] for hint in value) or "-"
-    if value is None:
-        return "-"
-    return value if isinstance(value, str) else json.dumps(value)
-
-
-def main():
-    kind = sys.argv[1]
-    check, keys = validator(kind)
-    with open(sys.argv[2], "rb") as f:
+    with open(path, "rb") as f:
         lines = f.read().decode("utf-8").split("\n")
     if lines[-1] != "" or len(lines) < 2:
         print(f"not json lines: {lines!r:.200}")
@@ -54,13 +46,14 @@ def main():
     for number, line in enumerate(lines[:-1], start=1):
         got = json.loads(line)
         problem = next((error.message for error in check.iter_errors(got)), None)
-        if problem is None and list(got) != keys[got.get("record") if kind in ("record", "all") else None]:
+        order = orders[got.get("record")] if schema is record else schema["required"]
+        if problem is None and list(got) != order:
             problem = f"keys {list(got)}"
         if problem:
             print(f"line {number}: {problem}\n{line}")
             return 1
-        if len(sys.argv) > 3 and (kind != "record" or got["record"] == "magic"):
-            print(" ".join(shown(key, got.get(key)) for key in sys.argv[3:]))
+        if keys and (kind != "record" or got["record"] == "magic"):
+            print(" ".join(shown(key, got.get(key)) for key in keys))
     return 0
 
 

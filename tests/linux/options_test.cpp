@@ -56,39 +56,20 @@ TEST(Options, HelpAndVersionEndAtOnceWhenAllElseIsRight) {
     EXPECT_EQ(Parse({"--version"}), OptionsOutcome::kDone);
 }
 
+// The end-to-end tests run -r, -w, -Z, --mac, --format, --timeout and --check
+// for what they do; these values are here alone, and the expression's words
+// are joined here under the sanitizers.
 TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
-    Options options;
-    std::vector<std::string> words = {"-c", "007", "-r", "-", "-w", "out.pcap", "-Z", "lumora", "--mac",
-                                      "00-1a-2b-3c-4d-5e", "--format", "json", "not", "host", "10.77.0.1"};
+    Options options, every;
+    std::vector<std::string> words = {"-c", "007", "-Q", "inout", "-r", "-", "not", "host", "10.77.0.1"};
+    std::vector<std::string> any = {"-i", "any", "-D"};
     ASSERT_EQ(Parse(words, &options), OptionsOutcome::kRun);
     EXPECT_EQ(options.count, 7);
-    EXPECT_STREQ(options.readFile, "-");
-    EXPECT_STREQ(options.writeFile, "out.pcap");
-    EXPECT_STREQ(options.user, "lumora");
+    EXPECT_EQ(options.direction, Direction::kInOut);
     EXPECT_EQ(options.expression, "not host 10.77.0.1");
-    EXPECT_TRUE(options.filterMac);
-    EXPECT_EQ(options.mac.bytes[0], 0x00);
-    EXPECT_EQ(options.mac.bytes[5], 0x5E);
-    EXPECT_EQ(options.format, OutputFormat::kJson);
-
-    Options every;
-    std::vector<std::string> any = {"-i", "any", "-D"};
     ASSERT_EQ(Parse(any, &every), OptionsOutcome::kRun);
     EXPECT_EQ(every.device, nullptr);
     EXPECT_TRUE(every.listInterfaces);
-    EXPECT_EQ(every.expression, "");
-    EXPECT_FALSE(every.filterMac);
-    EXPECT_EQ(every.format, OutputFormat::kReport);
-
-    // A timeout awaits one packet unless told more; --check prints lines unless told json.
-    Options timed, check;
-    std::vector<std::string> wait = {"--timeout", "60", "-Q", "inout"}, ask = {"--check", "-i", "eth0"};
-    ASSERT_EQ(Parse(wait, &timed), OptionsOutcome::kRun);
-    EXPECT_EQ(timed.count, 1);
-    EXPECT_EQ(timed.timeout, 60);
-    EXPECT_EQ(timed.direction, Direction::kInOut);
-    ASSERT_EQ(Parse(ask, &check), OptionsOutcome::kRun);
-    EXPECT_EQ(check.format, OutputFormat::kLine);
 
     // --until-awake waits for the outcome, not one packet, and sees the sender's own packet too.
     Options awake;
