@@ -224,8 +224,6 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
     if (++session->reports == session->count) Stop(session, false);
 }
 
-// Returns when the count is reached, a stop is requested, the file ended or
-// capture failed.
 // Live and watching for signs, the loop does not block in libpcap, which
 // may wait for frames forever on a silent network: it waits here, at most a
 // tick, so that an awake window ends on the clock. A stop signal cuts the
@@ -241,6 +239,8 @@ void WaitForFrames(Session* session) {
     poll(&ready, 1, kWatchTickMs);
 }
 
+// Returns when the count is reached, a stop is requested, the file ended or
+// capture failed.
 void Capture(Session* session, const char* source) {
     const bool ticking = TickingCapture(session);
     while (!StopRequested() && !session->stopped) {
