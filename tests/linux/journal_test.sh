@@ -82,7 +82,8 @@ start_host() {
   anchor[$1]=$!
   wait_for "the journald of $1" 20 test -S "/proc/${anchor[$1]}/root/run/systemd/journal/stdout"
 }
-on() { local host=$1; shift; nsenter -t "${anchor[$host]}" -m -u -n "$@"; }
+# -r: its root too, which is not / when the test itself runs in a chroot.
+on() { local host=$1; shift; nsenter -t "${anchor[$host]}" -m -u -n -r "$@"; }
 journal() { journalctl -D "$work/$1" -t lumora -o cat; }
 logged() { journal "$1" | grep -q "$2"; }
 records() { journal "$1" | grep -c '^{"record"' || true; }
@@ -91,7 +92,7 @@ run_lumora() {
   local host=$1
   shift
   # nsenter itself, not a subshell running `on`: its PID becomes lumora's.
-  nsenter -t "${anchor[$host]}" -m -u -n systemd-cat -t lumora "$lumora" "$@" --format json 2>>"$work/$host.log" &
+  nsenter -t "${anchor[$host]}" -m -u -n -r systemd-cat -t lumora "$lumora" "$@" --format json 2>>"$work/$host.log" &
   lumora_pid[$host]=$!
   wait_for "lumora on $host to listen" 20 logged "$host" "listening on"
 }
