@@ -35,3 +35,7 @@ bool IsSupportedLinkType(int linkType);
 // false when the link type is not one of the above or the header is cut
 // short. Reads no byte at or past `length`; view->offset may pass it.
 bool ReadLinkLayer(const unsigned char* bytes, int length, int linkType, LinkView* view);
+
+// Whether the frame went to a broadcast or multicast address, by its
+// destination MAC or, where the header records none, its packet type.
+bool IsGroupAddressed(const LinkView& view);

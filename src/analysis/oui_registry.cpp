@@ -1,5 +1,7 @@
 #include "analysis/oui_registry.h"
 
+#include "analysis/frame_fields.h"
+
 #include <algorithm>
 
 namespace {
@@ -20,8 +22,6 @@ constexpr unsigned char kUtf8Continuation = 0x80;
 constexpr unsigned char kUtf8Lead2 = 0xC0;  // lead bytes of 2-, 3- and 4-byte sequences
 constexpr unsigned char kUtf8Lead3 = 0xE0;
 constexpr unsigned char kUtf8Lead4 = 0xF0;
-constexpr unsigned char kGroupBit = 0x01;  // the first byte's lowest bit: a group address
-constexpr unsigned char kLocalBit = 0x02;  // set by whoever chose the address, not by a maker
 
 struct Field {
     int start;
@@ -187,6 +187,6 @@ bool LookUpVendor(const OuiRegistry& registry, const unsigned char* mac, char* n
 
 void AddTargetMacHints(const unsigned char* mac, const char* macText, Hints* hints) {
     if (mac == nullptr) return;
-    if ((mac[0] & kGroupBit) != 0) AddHint(hints, HintCode::kMulticastMac, macText);
-    if ((mac[0] & kLocalBit) != 0) AddHint(hints, HintCode::kLocallyAdministered, macText);
+    if ((mac[0] & frame_fields::kMacGroupBit) != 0) AddHint(hints, HintCode::kMulticastMac, macText);
+    if ((mac[0] & frame_fields::kMacLocalBit) != 0) AddHint(hints, HintCode::kLocallyAdministered, macText);
 }

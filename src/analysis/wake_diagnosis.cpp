@@ -1,12 +1,13 @@
 // Judging a magic packet and a card against the machine's facts.
 #include "analysis/wake_diagnosis.h"
 
+#include "analysis/frame_fields.h"
+
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-constexpr unsigned char kGroupBit = 0x01;  // the first byte's low bit: a group address
 constexpr unsigned char kIpv6MulticastPrefix = 0xFF;
 constexpr std::uint32_t kLimitedBroadcast = 0xFFFFFFFF;
 constexpr std::uint32_t kIpv4MulticastMask = 0xF0000000;
@@ -38,7 +39,7 @@ const LocalInterface* InterfaceByIndex(const LocalInterfaces* interfaces, int in
 
 Delivery ClassifyMac(const unsigned char* destination, const unsigned char* target) {
     if (IsBroadcastMac(destination)) return Delivery::kBroadcast;
-    if ((destination[0] & kGroupBit) != 0) return Delivery::kMulticast;
+    if ((destination[0] & frame_fields::kMacGroupBit) != 0) return Delivery::kMulticast;
     return SameMac(destination, target) ? Delivery::kTargetUnicast : Delivery::kOtherUnicast;
 }
 

@@ -37,7 +37,6 @@ constexpr int kExitTimedOut = 3;
 constexpr int kExitNoSign = 4;  // --until-awake: a magic packet came, no sign of waking
 constexpr int kAwakeTextSize = 512;
 constexpr int kWatchTickMs = 100;  // the capture's own buffer timeout too
-constexpr unsigned char kGroupBit = 0x01;  // of a MAC's first byte: broadcast or multicast
 constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
 constexpr int kSummaryLineSize = 512;
 constexpr int kHintLineSize = 1024;  // the longest advice, its subjects named
@@ -166,20 +165,15 @@ void OnOutcome(const WakeOutcomeRecord& record, void* context) {
     if (written != Written::kWhole) EndOutput(session, written);
 }
 
-// A system that comes up says so to everyone (DHCP, ARP, solicitations,
-// listener reports, and the multicast chatter of a running system); what it
-// sends to one host matters only while an attempt waits for it.
-bool GroupAddressed(const LinkView& view) {
-    if (view.destination != nullptr) return (view.destination[0] & kGroupBit) != 0;
-    return view.packetType == LinkPacketType::kBroadcast || view.packetType == LinkPacketType::kMulticast;
-}
-
 // Every frame that holds no magic packet may show its sender awake; the one
 // that shows a target woke goes to the -w file beside its magic packets.
 void WatchFrame(Session* session, const pcap_pkthdr* header, const unsigned char* bytes, const LinkView& view) {
     const int length = static_cast<int>(header->caplen);
     if (view.source == nullptr) return;
-    if (!GroupAddressed(view) && !AwaitsSign(awakeWatch, view.source)) return;
+    // A system that comes up says so to everyone (DHCP, ARP, solicitations,
+    // listener reports); what it sends to one host matters only while an
+    // attempt waits for it.
+    if (!IsGroupAddressed(view) && !AwaitsSign(awakeWatch, view.source)) return;
     const int rest = view.offset < length ? length - view.offset : 0;
     WakeSignSource source{};
     const WakeSign sign = ClassifyNonMagicFrame(view.etherType, rest > 0 ? bytes + view.offset : nullptr, rest, &source);
