@@ -5,14 +5,14 @@ find_library(LUMORA_PCAP_LIBRARY pcap REQUIRED)  # Debian's libpcap-dev
 find_library(LUMORA_MNL_LIBRARY mnl REQUIRED)  # libmnl-dev: the rtnetlink questions
 
 # The IPv6 report, the link layers and the wake diagnosis are lumora's alone:
-# Lumora.exe listens to IPv4 only and reads nothing of the machine's cards.
-set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp src/analysis/hints.cpp
+# Lumora.exe listens to IPv4 only and judges its adapter by Windows' own facts.
+set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp
   src/analysis/wake_diagnosis.cpp src/analysis/link_layer.cpp src/analysis/frame_magic.cpp
   src/analysis/wake_signs.cpp src/analysis/awake_watch.cpp src/analysis/oui_registry.cpp)
 target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 # The link layers, the diagnosis and the hints, tested without libpcap.
-target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp
+target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp tests/analysis/windows_readiness_test.cpp
   tests/analysis/wake_diagnosis_test.cpp tests/analysis/awake_watch_test.cpp tests/analysis/oui_registry_test.cpp)
 target_include_directories(analysis_test PRIVATE tests)
 

@@ -9,7 +9,7 @@ add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 
 set(LUMORA_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 set(LUMORA_ANALYSIS_SOURCES src/analysis/magic_packet.cpp src/analysis/ethernet_wake.cpp
-  src/analysis/wake_verdict.cpp)
+  src/analysis/wake_verdict.cpp src/analysis/hints.cpp src/analysis/windows_readiness.cpp)
 
 add_library(lumora_analysis STATIC ${LUMORA_ANALYSIS_SOURCES})
 target_include_directories(lumora_analysis PUBLIC src)

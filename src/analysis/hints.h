@@ -23,6 +23,12 @@ enum class HintCode : std::uint8_t {
     kOneInterfaceOnly,
     kLocallyAdministered,
     kMulticastMac,
+    // Lumora.exe's first line on Windows.
+    kFastStartup,
+    kModernStandby,
+    kWifiAdapter,
+    kVirtualAdapter,
+    kShutdownWolDisabled,
     kCount,
 };
 
@@ -35,6 +41,7 @@ struct HintInfo {
     const char* advice;  // what to do; %1 and %2 stand for the hint's two subjects
     const char* first;   // what %1 stands for, in the list of hints ("IFACE")
     const char* second;  // what %2 stands for
+    const char* windows; // why Lumora.exe's first line says it would not wake; nullptr: Linux only
 };
 
 // Indexed by HintCode.

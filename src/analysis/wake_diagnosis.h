@@ -6,8 +6,7 @@
 
 #include "analysis/hints.h"
 #include "analysis/machine_facts.h"
-
-enum class Tristate : std::uint8_t { kUnknown, kNo, kYes };
+#include "analysis/tristate.h"
 
 // How the frame was addressed at the link layer.
 enum class Delivery : std::uint8_t {

@@ -1,0 +1,121 @@
+// Would this Windows machine wake: the facts Lumora.exe reads, one change at
+// a time from a machine ready for every state, and the first line it shows.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "analysis/windows_readiness.h"
+
+namespace {
+
+using F = WindowsWakeFacts;
+constexpr Tristate U = Tristate::kUnknown, N = Tristate::kNo, Y = Tristate::kYes;
+constexpr Setting kAbsent = {SettingRead::kAbsent, 0};
+constexpr Setting kUnread = {SettingRead::kUnread, 0};
+constexpr Setting On(std::uint32_t value = 1) { return {SettingRead::kValue, value}; }
+constexpr Setting Off() { return {SettingRead::kValue, 0}; }
+
+// A wired card armed for everything, Fast Startup off, hibernation on, S3 sleep.
+F Ready() {
+    return {kIfTypeEthernet, On(kNcfPhysical), On(), kAbsent, On(), On(0x100), Y, kAbsent, Off(), Y, N};
+}
+
+struct Row {
+    const char* what;
+    void (*change)(F&);
+    Tristate sleep, hibernate, shutDown;
+    const char* hints;   // codes, most decisive first
+    const char* notice;  // after "192.168.1.20: "
+};
+
+const Row kRows[] = {
+    {"everything on", [](F&) {}, Y, Y, Y, "", "ready to wake (from Sleep and Shut down; see Help)."},
+    {"the keyword's default", [](F& f) { f.wakeOnMagicPacket = kAbsent; }, Y, Y, Y, "", "ready to wake (from Sleep and Shut down; see Help)."},
+    {"Wake on Magic Packet off", [](F& f) { f.wakeOnMagicPacket = Off(); }, N, N, N, "wol-disabled",
+     "will not wake (Wake on Magic Packet off; see Help)."},
+    {"a keyword value of neither 0 nor 1", [](F& f) { f.wakeOnMagicPacket = On(2); }, U, U, U, "",
+     "cannot tell if it wakes (see Help)."},
+    {"wake unticked, the armed list unread", [](F& f) { f.pnpCapabilities = On(0x110); f.armed = U; }, N, N, Y,
+     "device-wakeup-disabled", "wakes from Shut down only (waking not allowed; see Help)."},
+    {"turn-off unticked", [](F& f) { f.pnpCapabilities = On(0x18); f.armed = U; }, N, N, Y, "device-wakeup-disabled",
+     "wakes from Shut down only (waking not allowed; see Help)."},
+    {"not armed, though the boxes are ticked", [](F& f) { f.armed = N; }, N, N, Y, "device-wakeup-disabled",
+     "wakes from Shut down only (waking not allowed; see Help)."},
+    {"armed, whatever the boxes say", [](F& f) { f.pnpCapabilities = On(0x118); }, Y, Y, Y, "",
+     "ready to wake (from Sleep and Shut down; see Help)."},
+    {"neither the armed list nor the boxes", [](F& f) { f.armed = U; f.pnpCapabilities = kAbsent; }, U, U, Y, "",
+     "wakes from Shut down (Sleep unknown; see Help)."},
+    {"Fast Startup on", [](F& f) { f.fastStartupSetting = On(); }, Y, Y, N, "fast-startup",
+     "wakes from Sleep only (Fast Startup; see Help)."},
+    {"Fast Startup on, hibernation off", [](F& f) { f.fastStartupSetting = On(); f.hibernation = N; }, Y, Y, Y, "",
+     "ready to wake (from Sleep and Shut down; see Help)."},
+    {"Fast Startup on, hibernation unknown", [](F& f) { f.fastStartupSetting = On(); f.hibernation = U; }, Y, Y, U,
+     "", "wakes from Sleep (Shut down unknown; see Help)."},
+    {"a policy requiring Fast Startup over the user's off", [](F& f) { f.fastStartupPolicy = On(); }, Y, Y, N,
+     "fast-startup", "wakes from Sleep only (Fast Startup; see Help)."},
+    {"a disabled policy leaves the user's on", [](F& f) { f.fastStartupPolicy = Off(); f.fastStartupSetting = On(); },
+     Y, Y, N, "fast-startup", "wakes from Sleep only (Fast Startup; see Help)."},
+    {"a policy not read, the user's off", [](F& f) { f.fastStartupPolicy = kUnread; }, Y, Y, U, "",
+     "wakes from Sleep (Shut down unknown; see Help)."},
+    {"Shutdown Wake-On-Lan off", [](F& f) { f.shutdownWake = Off(); }, Y, Y, N, "shutdown-wol-disabled",
+     "wakes from Sleep only (Shutdown Wake-On-Lan off; see Help)."},
+    {"no Shutdown Wake-On-Lan keyword", [](F& f) { f.shutdownWake = kAbsent; }, Y, Y, U, "",
+     "wakes from Sleep (Shut down unknown; see Help)."},
+    {"Modern Standby, its keyword's default", [](F& f) { f.modernStandby = Y; }, N, Y, Y, "modern-standby",
+     "wakes from Shut down only (Modern Standby; see Help)."},
+    {"Modern Standby with its keyword 0", [](F& f) { f.modernStandby = Y; f.modernStandbyWake = Off(); }, N, Y, Y,
+     "modern-standby", "wakes from Shut down only (Modern Standby; see Help)."},
+    {"Modern Standby with its keyword 1", [](F& f) { f.modernStandby = Y; f.modernStandbyWake = On(); }, Y, Y, Y, "",
+     "ready to wake (from Sleep and Shut down; see Help)."},
+    {"Modern Standby unknown", [](F& f) { f.modernStandby = U; }, U, Y, Y, "",
+     "wakes from Shut down (Sleep unknown; see Help)."},
+    {"Wi-Fi", [](F& f) { f.ifType = kIfTypeWifi; }, Y, N, N, "wifi-adapter",
+     "wakes from Sleep only (Wi-Fi adapter; see Help)."},
+    {"Wi-Fi and Fast Startup", [](F& f) { f.ifType = kIfTypeWifi; f.fastStartupSetting = On(); }, Y, N, N,
+     "wifi-adapter fast-startup", "wakes from Sleep only (Wi-Fi adapter; Fast Startup; see Help)."},
+    {"a tunnel", [](F& f) { f.ifType = kIfTypeTunnel; }, N, N, N, "virtual-adapter",
+     "will not wake (virtual adapter; see Help)."},
+    {"Ethernet by its type, virtual by its driver (vEthernet)", [](F& f) { f.characteristics = On(kNcfVirtual); },
+     N, N, N, "virtual-adapter", "will not wake (virtual adapter; see Help)."},
+    {"an adapter of another type", [](F& f) { f.ifType = 243; }, U, U, U, "", "cannot tell if it wakes (see Help)."},
+    {"no class key for the adapter", [](F& f) {
+         f.characteristics = f.wakeOnMagicPacket = f.modernStandbyWake = f.shutdownWake = f.pnpCapabilities = kUnread;
+         f.armed = U;
+     }, U, U, U, "wol-unknown", "cannot tell if it wakes (settings unknown; see Help)."},
+    {"everything unknown", [](F& f) {
+         f = {kIfTypeNone, kUnread, kUnread, kUnread, kUnread, kUnread, U, kUnread, kUnread, U, U};
+     }, U, U, U, "wol-unknown", "cannot tell if it wakes (settings unknown; see Help)."},
+};
+
+std::string Codes(const Hints& hints) {
+    std::string codes;
+    for (int i = 0; i < hints.count; ++i) codes += (i ? " " : "") + std::string(HintInfoOf(hints.items[i].code).name);
+    return codes;
+}
+
+TEST(WindowsReadiness, EachFactAloneAndTheFirstLineItGives) {
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.what);
+        F facts = Ready();
+        row.change(facts);
+        const WindowsWakeVerdict verdict = JudgeWindowsWake(facts);
+        EXPECT_EQ(verdict.wakes[static_cast<int>(PowerOff::kSleep)], row.sleep);
+        EXPECT_EQ(verdict.wakes[static_cast<int>(PowerOff::kHibernate)], row.hibernate);
+        EXPECT_EQ(verdict.wakes[static_cast<int>(PowerOff::kShutDown)], row.shutDown);
+        EXPECT_EQ(Codes(verdict.hints), row.hints);
+        char notice[256];
+        FormatWakeNotice(verdict, "192.168.1.20", notice, sizeof notice);
+        EXPECT_EQ(notice, "192.168.1.20: " + std::string(row.notice));
+    }
+}
+
+TEST(WindowsReadiness, ANoticeCutShortStaysTerminated) {
+    const WindowsWakeVerdict verdict = JudgeWindowsWake(Ready());
+    char notice[16];
+    std::memset(notice, 'x', sizeof notice);
+    FormatWakeNotice(verdict, "192.168.1.20", notice, sizeof notice);
+    EXPECT_STREQ(notice, "192.168.1.20: r");
+}
+
+}  // namespace
