@@ -16,9 +16,14 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 add_library(lumora STATIC
+  src/analysis/hints.cpp
   src/analysis/magic_packet.cpp
+  src/analysis/windows_readiness.cpp
   src/app/failure_report.cpp
+  src/app/power_facts.cpp
+  src/app/registry_setting.cpp
   src/app/startup.cpp
+  src/app/wake_facts.cpp
   src/capture/capture_worker.cpp
   src/ui/dialog_proc.cpp
   src/ui/log_text.cpp
@@ -28,7 +33,7 @@ add_library(lumora STATIC
 )
 target_include_directories(lumora PUBLIC src res)
 target_compile_options(lumora PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
-target_link_libraries(lumora PUBLIC ws2_32 comctl32 shell32)
+target_link_libraries(lumora PUBLIC ws2_32 iphlpapi advapi32 comctl32 shell32)
 
 # The resources go into each program itself: a static library's resource
 # object would be dropped by the linker.
@@ -59,7 +64,18 @@ add_dependencies(dialog_test standin_browser)
 lumora_windows_test(lumora_exe_test tests/lumora_exe_test.cpp tests/gui_test_support.cpp)
 target_link_libraries(lumora_exe_test PRIVATE version)
 add_dependencies(lumora_exe_test Lumora)
-lumora_windows_test(capture_e2e_test tests/capture_e2e_test.cpp tests/gui_test_support.cpp ${LUMORA_RESOURCES})
+lumora_windows_test(capture_e2e_test tests/capture_e2e_test.cpp tests/readiness_e2e_test.cpp
+  tests/gui_test_support.cpp ${LUMORA_RESOURCES})
+# The readiness test's powrprof.dll, which Wine loads instead of its own
+# (which lacks DevicePowerEnumDevices) only where told to: these runs.
+add_library(standin_powrprof SHARED tests/standin_powrprof.cpp)
+set_target_properties(standin_powrprof PROPERTIES OUTPUT_NAME powrprof PREFIX "")
+target_compile_options(standin_powrprof PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+target_link_options(standin_powrprof PRIVATE -static -Wl,--kill-at)
+add_dependencies(capture_e2e_test standin_powrprof)
+set_tests_properties(capture_e2e_test PROPERTIES ENVIRONMENT LUMORA_WINE_OVERRIDES=powrprof=n)
+set_property(TEST capture_e2e_test APPEND PROPERTY ENVIRONMENT GTEST_FILTER=-*WinesOwnPowerLibrary*)
+add_test(NAME readiness_wine_powrprof COMMAND capture_e2e_test --gtest_filter=*WinesOwnPowerLibrary*)
 # The file itself, read without running it: machine, subsystem, imports,
 # version block and manifest.
 add_test(NAME lumora_exe_file COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-exe ${LUMORA_WINDOWS_ARCH} $<TARGET_FILE:Lumora>)

@@ -17,6 +17,13 @@ HWND WaitForDialog(const char* caption);
 
 std::string WindowText(HWND hwnd);
 
+// The size of `text` drawn in the control's own font.
+SIZE TextExtent(HWND control, const std::string& text);
+
+// Whether `text`, drawn in the edit control's own font, fits the control's
+// formatting rectangle: a line of the log that needs no sideways scrolling.
+bool ShowsWithoutScrolling(HWND edit, const std::string& text);
+
 // The full path of the file `name` in this test program's folder.
 std::string BesideThisProgram(const char* name);
 
@@ -29,3 +36,7 @@ INT_PTR RunModal(const char* caption, const std::function<INT_PTR()>& modal, con
 // front: the keys go down in order and up in reverse, so {VK_MENU, VK_F4}
 // is Alt+F4.
 bool PressKeys(HWND dialog, std::initializer_list<WORD> keys);
+
+// Writes what the screen shows of the window, frame included, as a 24-bit
+// BMP: scripts/screenshot takes the README's picture with it.
+bool SaveWindowImage(HWND window, const char* path);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/failure_report.h"
+#include "app/wake_facts.h"
 #include "capture/capture_worker.h"
 #include "ui/up_dialog.h"
 #include "version.h"
@@ -15,9 +16,13 @@ const char kLumoraCaption[] = "Lumora v" LUMORA_VERSION_SHORT;
 
 namespace {
 
+// The notice names the listening address and says whether this machine
+// would wake, before the user sends a single packet.
 constexpr char kInitialTextFormat[] =
-    "A tool to troubleshoot Wake-on-LAN. Listening on %s: leave it open.\r\n"
+    "A tool to troubleshoot Wake-on-LAN. %s\r\n"
     "Sniffing is started!\r\n";
+constexpr int kNoticeSize = 512;
+constexpr int kAddressSize = 32;  // a dotted address, or the words for none
 
 constexpr WORD kWinsockVersion = MAKEWORD(2, 2);
 constexpr int kHostNameSize = 100;
@@ -101,8 +106,10 @@ bool OpenCaptureSocket(const CaptureSocketSetup& setup, SOCKET* capture) {
     return !setup.receiveAll || SwitchOnReceiveAll(*capture);
 }
 
-void FormatInitialText(char* text, int size, const char* address) {
-    std::snprintf(text, static_cast<std::size_t>(size), kInitialTextFormat, address);
+void FormatInitialText(char* text, int size, const char* address, const WindowsWakeVerdict& verdict) {
+    char notice[kNoticeSize];
+    FormatWakeNotice(verdict, address, notice, sizeof notice);
+    std::snprintf(text, static_cast<std::size_t>(size), kInitialTextFormat, notice);
 }
 
 INT_PTR RunCaptureDialog(SOCKET* capture) {
@@ -110,11 +117,15 @@ INT_PTR RunCaptureDialog(SOCKET* capture) {
     // adapters the user sees at once whether it listens where the packet goes.
     sockaddr_in bound{};
     int length = sizeof bound;
-    const char* address = kUnknownAddress;
-    if (getsockname(*capture, reinterpret_cast<sockaddr*>(&bound), &length) != SOCKET_ERROR)
-        address = inet_ntoa(bound.sin_addr);
+    char address[kAddressSize];
+    std::snprintf(address, sizeof address, "%s", kUnknownAddress);
+    WindowsWakeVerdict verdict{};  // unknown throughout
+    if (getsockname(*capture, reinterpret_cast<sockaddr*>(&bound), &length) != SOCKET_ERROR) {
+        std::snprintf(address, sizeof address, "%s", inet_ntoa(bound.sin_addr));
+        verdict = JudgeWindowsWake(ReadWakeFacts(bound.sin_addr));
+    }
     char initialText[kInitialTextSize];
-    FormatInitialText(initialText, sizeof initialText, address);
+    FormatInitialText(initialText, sizeof initialText, address, verdict);
     CUPDialog dialog(nullptr, CaptureWorker, capture, kLumoraCaption, 0, initialText);
     const INT_PTR endCode = dialog.DoModal();
     if (endCode == kEndFinished) {

@@ -3,6 +3,8 @@
 
 #include <winsock2.h>
 
+#include "analysis/windows_readiness.h"
+
 // How the capture socket is opened. Lumora takes every IPv4 datagram of the
 // host's address (protocol 0 with receive-all mode); the tests under Wine,
 // which refuses that, take UDP only.
@@ -30,5 +32,6 @@ int RunLumora(const CaptureSocketSetup& setup);
 
 extern const char kLumoraCaption[];
 // Writes the log's initial text into `text` (`size` bytes, always
-// terminated); it names `address`, the one the capture listens on.
-void FormatInitialText(char* text, int size, const char* address);
+// terminated); it names `address`, the one the capture listens on, and says
+// what `verdict` says of this machine's waking.
+void FormatInitialText(char* text, int size, const char* address, const WindowsWakeVerdict& verdict);
