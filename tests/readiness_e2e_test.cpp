@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,7 @@ constexpr char kOtherDevice[] = "HID Keyboard Device";
 // mistake, it would say "will not wake".
 constexpr char kOtherGuid[] = "{6b29fc40-ca47-1067-b31d-00dd010662da}";
 constexpr const char* kDriverKeys[] = {"0041", "0042"};
-constexpr DWORD kAllTicked = 0x100, kWakeUnticked = 0x110, kNoPnp = 0xFFFFFFFF;
+constexpr DWORD kAllTicked = 0x100, kWakeUnticked = 0x110, kNotWritten = 0xFFFFFFFF;
 constexpr ULONG kAdapterBufferBytes = 64 * 1024;
 constexpr char kPrefix[] = "A tool to troubleshoot Wake-on-LAN. ";
 
@@ -32,7 +34,7 @@ struct Machine {
     const char* name;
     bool driverKey;
     const char* wakeOnMagicPacket;
-    DWORD pnpCapabilities;  // kNoPnp: none
+    DWORD pnpCapabilities;  // kNotWritten: none
     const char* armed;      // the stand-in's list of armed devices
     DWORD fastStartup;
     const char* notice;     // after "ADDRESS: "
@@ -57,29 +59,30 @@ std::string AdapterGuid(const in_addr& address) {
     return "";
 }
 
-bool SetText(HKEY key, const char* name, const char* text) {
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                          static_cast<DWORD>(std::strlen(text) + 1)) == ERROR_SUCCESS;
-}
+// Writes each value, a string or a DWORD, into HKEY_LOCAL_MACHINE\`path`.
+struct Value { const char* name; const char* text; DWORD number; };
 
-bool SetNumber(HKEY key, const char* name, DWORD value) {
-    return RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
-           ERROR_SUCCESS;
+bool WriteKey(const std::string& path, std::initializer_list<Value> values) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr))
+        return false;
+    bool written = true;
+    for (const Value& v : values) {
+        const bool text = v.text != nullptr;
+        const BYTE* data = text ? reinterpret_cast<const BYTE*>(v.text) : reinterpret_cast<const BYTE*>(&v.number);
+        const DWORD size = text ? static_cast<DWORD>(std::strlen(v.text) + 1) : sizeof v.number;
+        if (text || v.number != kNotWritten)
+            written = written && RegSetValueExA(key, v.name, 0, text ? REG_SZ : REG_DWORD, data, size) == 0;
+    }
+    RegCloseKey(key);
+    return written;
 }
 
 // A driver key as the Advanced and Power Management tabs leave it.
 bool WriteDriverKey(const char* subkey, const std::string& guid, const char* name, const char* magic, DWORD pnp) {
-    HKEY key = nullptr;
-    const std::string path = std::string(kNetClassKey) + "\\" + subkey;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    bool written = SetText(key, "NetCfgInstanceId", guid.c_str()) && SetText(key, "DriverDesc", name) &&
-                   SetNumber(key, "Characteristics", 0x84) && SetText(key, "*WakeOnMagicPacket", magic) &&
-                   SetText(key, "S5WakeOnLan", "1");
-    if (pnp != kNoPnp) written = written && SetNumber(key, "PnPCapabilities", pnp);
-    RegCloseKey(key);
-    return written;
+    return WriteKey(std::string(kNetClassKey) + "\\" + subkey,
+                    {{"NetCfgInstanceId", guid.c_str(), 0}, {"DriverDesc", name, 0}, {"Characteristics", nullptr, 0x84},
+                     {"*WakeOnMagicPacket", magic, 0}, {"S5WakeOnLan", "1", 0}, {"PnPCapabilities", nullptr, pnp}});
 }
 
 void ForgetMachine() {
@@ -106,28 +109,25 @@ protected:
             ASSERT_TRUE(WriteDriverKey(kDriverKeys[0], kOtherGuid, "Another Adapter", "0", kAllTicked));
             ASSERT_TRUE(WriteDriverKey(kDriverKeys[1], guid, kDriverName, m.wakeOnMagicPacket, m.pnpCapabilities));
         }
-        HKEY power = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPowerKey, 0, nullptr, 0, KEY_WRITE, nullptr, &power, nullptr),
-                  ERROR_SUCCESS);
-        EXPECT_TRUE(SetNumber(power, "HiberbootEnabled", m.fastStartup));
-        RegCloseKey(power);
+        ASSERT_TRUE(WriteKey(kPowerKey, {{"HiberbootEnabled", nullptr, m.fastStartup}}));
         SetEnvironmentVariableA("LUMORA_ARMED_DEVICES", m.armed);
         SetEnvironmentVariableA("LUMORA_HIBERNATION", "1");
         SetEnvironmentVariableA("LUMORA_MODERN_STANDBY", "0");
     }
 
-    // Lumora's real start-up, its log's first line, then the capture goes on:
-    // a magic packet sent now is reported after the two lines. With
-    // LUMORA_SCREENSHOT set, the window is saved once the report is in.
-    void StartLumora(std::string* firstLine, bool* concludedInView) {
+    // Lumora's real start-up on `m`: its log's first line, which must show
+    // its conclusion without scrolling sideways, then the capture goes on. With
+    // LUMORA_SCREENSHOT set, the window is saved once a packet's report is in.
+    void Check(const Machine& m) {
+        SCOPED_TRACE(m.name);
+        Play(m);
         OpenCapture();
         ASSERT_FALSE(HasFatalFailure());
         std::string log;
         const INT_PTR code = RunModal(kLumoraCaption, [&] { return RunCaptureDialog(&capture); }, [&](HWND dialog) {
             HWND view = GetDlgItem(dialog, IDC_LOG);
-            const std::string text = WindowText(view);
-            *firstLine = text.substr(0, text.find("\r\n"));
-            *concludedInView = ShowsWithoutScrolling(view, firstLine->substr(0, firstLine->find(" (")));
+            const std::string first = WindowText(view).substr(0, WindowText(view).find(" ("));
+            EXPECT_TRUE(ShowsWithoutScrolling(view, first)) << first;
             SendTo(9, packet::MagicPayload());
             EXPECT_TRUE(WaitUntil([&] { return !Reports(dialog).empty(); }));
             log = WindowText(view);
@@ -140,21 +140,10 @@ protected:
             closesocket(capture);
         });
         EXPECT_EQ(code, kEndFinished);
-        const std::string second = "\r\nSniffing is started!\r\n";
-        EXPECT_EQ(log.find(second), firstLine->size());
-        EXPECT_EQ(log.find("---------------------------Wake-On-LAN"), firstLine->size() + second.size());
-    }
-
-    void Check(const Machine& m) {
-        SCOPED_TRACE(m.name);
-        Play(m);
-        ASSERT_FALSE(HasFatalFailure());
-        std::string firstLine;
-        bool concludedInView = false;
-        StartLumora(&firstLine, &concludedInView);
-        EXPECT_EQ(firstLine, kPrefix + std::string(inet_ntoa(host.sin_addr)) + ": " + m.notice);
-        EXPECT_TRUE(concludedInView) << firstLine;
-        std::printf("%s: %s\n", m.name, firstLine.c_str());
+        const std::string lines = kPrefix + std::string(inet_ntoa(host.sin_addr)) + ": " + m.notice +
+                                  "\r\nSniffing is started!\r\n---------------------------Wake-On-LAN";
+        EXPECT_EQ(log.substr(0, lines.size()), lines);
+        std::printf("%s: %s\n", m.name, log.substr(0, log.find("\r\n")).c_str());
     }
 };
 
@@ -169,7 +158,7 @@ TEST_F(Readiness, TheFirstLineSaysWhetherThisMachineWouldWake) {
         {"wake unticked", true, "1", kWakeUnticked, "", 0, "wakes from Shut down only (waking not allowed; see Help)."},
         {"not armed", true, "1", kAllTicked, kOtherDevice, 0,
          "wakes from Shut down only (waking not allowed; see Help)."},
-        {"no class key", false, "", kNoPnp, kArmed.c_str(), 0, "cannot tell if it wakes (settings unknown; see Help)."},
+        {"no class key", false, "", kNotWritten, kArmed.c_str(), 0, "cannot tell if it wakes (settings unknown; see Help)."},
         {"Fast Startup on", true, "1", kAllTicked, kArmed.c_str(), 1, "wakes from Sleep only (Fast Startup; see Help)."},
     };
     for (const Machine& m : machines) Check(m);
@@ -183,7 +172,7 @@ TEST_F(Readiness, WinesOwnPowerLibraryLeavesArmedUnknown) {
     ASSERT_NE(powrprof, nullptr);
     ASSERT_EQ(GetProcAddress(powrprof, "DevicePowerEnumDevices"), nullptr) << "the stand-in was loaded, or Wine has it";
     FreeLibrary(powrprof);
-    Check({"the export missing", true, "1", kNoPnp, kArmed.c_str(), 0, "wakes from Shut down (Sleep unknown; see Help)."});
+    Check({"the export missing", true, "1", kNotWritten, kArmed.c_str(), 0, "wakes from Shut down (Sleep unknown; see Help)."});
 }
 
 }  // namespace

@@ -29,63 +29,62 @@ struct Row {
     const char* notice;  // after "192.168.1.20: "
 };
 
+constexpr char kReady[] = "ready to wake (from Sleep and Shut down; see Help).";
+constexpr char kNotAllowed[] = "wakes from Shut down only (waking not allowed; see Help).";
+constexpr char kFastStartup[] = "wakes from Sleep only (Fast Startup; see Help).";
+constexpr char kShutDownUnknown[] = "wakes from Sleep (Shut down unknown; see Help).";
+constexpr char kSleepUnknown[] = "wakes from Shut down (Sleep unknown; see Help).";
+constexpr char kStandby[] = "wakes from Shut down only (Modern Standby; see Help).";
+constexpr char kVirtual[] = "will not wake (virtual adapter; see Help).";
+constexpr char kCannotTell[] = "cannot tell if it wakes (see Help).";
+constexpr char kUnknown[] = "cannot tell if it wakes (settings unknown; see Help).";
+
 const Row kRows[] = {
-    {"everything on", [](F&) {}, Y, Y, Y, "", "ready to wake (from Sleep and Shut down; see Help)."},
-    {"the keyword's default", [](F& f) { f.wakeOnMagicPacket = kAbsent; }, Y, Y, Y, "", "ready to wake (from Sleep and Shut down; see Help)."},
+    {"everything on", [](F&) {}, Y, Y, Y, "", kReady},
+    {"the keyword's default", [](F& f) { f.wakeOnMagicPacket = kAbsent; }, Y, Y, Y, "", kReady},
     {"Wake on Magic Packet off", [](F& f) { f.wakeOnMagicPacket = Off(); }, N, N, N, "wol-disabled",
      "will not wake (Wake on Magic Packet off; see Help)."},
-    {"a keyword value of neither 0 nor 1", [](F& f) { f.wakeOnMagicPacket = On(2); }, U, U, U, "",
-     "cannot tell if it wakes (see Help)."},
-    {"wake unticked, the armed list unread", [](F& f) { f.pnpCapabilities = On(0x110); f.armed = U; }, N, N, Y,
-     "device-wakeup-disabled", "wakes from Shut down only (waking not allowed; see Help)."},
-    {"turn-off unticked", [](F& f) { f.pnpCapabilities = On(0x18); f.armed = U; }, N, N, Y, "device-wakeup-disabled",
-     "wakes from Shut down only (waking not allowed; see Help)."},
-    {"not armed, though the boxes are ticked", [](F& f) { f.armed = N; }, N, N, Y, "device-wakeup-disabled",
-     "wakes from Shut down only (waking not allowed; see Help)."},
-    {"armed, whatever the boxes say", [](F& f) { f.pnpCapabilities = On(0x118); }, Y, Y, Y, "",
-     "ready to wake (from Sleep and Shut down; see Help)."},
-    {"neither the armed list nor the boxes", [](F& f) { f.armed = U; f.pnpCapabilities = kAbsent; }, U, U, Y, "",
-     "wakes from Shut down (Sleep unknown; see Help)."},
-    {"Fast Startup on", [](F& f) { f.fastStartupSetting = On(); }, Y, Y, N, "fast-startup",
-     "wakes from Sleep only (Fast Startup; see Help)."},
-    {"Fast Startup on, hibernation off", [](F& f) { f.fastStartupSetting = On(); f.hibernation = N; }, Y, Y, Y, "",
-     "ready to wake (from Sleep and Shut down; see Help)."},
-    {"Fast Startup on, hibernation unknown", [](F& f) { f.fastStartupSetting = On(); f.hibernation = U; }, Y, Y, U,
-     "", "wakes from Sleep (Shut down unknown; see Help)."},
-    {"a policy requiring Fast Startup over the user's off", [](F& f) { f.fastStartupPolicy = On(); }, Y, Y, N,
-     "fast-startup", "wakes from Sleep only (Fast Startup; see Help)."},
-    {"a disabled policy leaves the user's on", [](F& f) { f.fastStartupPolicy = Off(); f.fastStartupSetting = On(); },
-     Y, Y, N, "fast-startup", "wakes from Sleep only (Fast Startup; see Help)."},
-    {"a policy not read, the user's off", [](F& f) { f.fastStartupPolicy = kUnread; }, Y, Y, U, "",
-     "wakes from Sleep (Shut down unknown; see Help)."},
+    {"a keyword of neither 0 nor 1", [](F& f) { f.wakeOnMagicPacket = On(2); }, U, U, U, "", kCannotTell},
+    {"wake unticked, no armed list", [](F& f) { f.pnpCapabilities = On(0x110), f.armed = U; }, N, N, Y,
+     "device-wakeup-disabled", kNotAllowed},
+    {"turn-off unticked", [](F& f) { f.pnpCapabilities = On(0x18), f.armed = U; }, N, N, Y, "device-wakeup-disabled",
+     kNotAllowed},
+    {"not armed, the boxes ticked", [](F& f) { f.armed = N; }, N, N, Y, "device-wakeup-disabled", kNotAllowed},
+    {"armed, whatever the boxes say", [](F& f) { f.pnpCapabilities = On(0x118); }, Y, Y, Y, "", kReady},
+    {"no armed list, no boxes", [](F& f) { f.armed = U, f.pnpCapabilities = kAbsent; }, U, U, Y, "", kSleepUnknown},
+    {"Fast Startup on", [](F& f) { f.fastStartupSetting = On(); }, Y, Y, N, "fast-startup", kFastStartup},
+    {"Fast Startup on, hibernation off", [](F& f) { f.fastStartupSetting = On(), f.hibernation = N; }, Y, Y, Y, "",
+     kReady},
+    {"Fast Startup on, hibernation unknown", [](F& f) { f.fastStartupSetting = On(), f.hibernation = U; }, Y, Y, U,
+     "", kShutDownUnknown},
+    {"a policy requiring it over the user's off", [](F& f) { f.fastStartupPolicy = On(); }, Y, Y, N, "fast-startup",
+     kFastStartup},
+    {"a disabled policy, the user's on", [](F& f) { f.fastStartupPolicy = Off(), f.fastStartupSetting = On(); }, Y,
+     Y, N, "fast-startup", kFastStartup},
+    {"a policy not read, the user's off", [](F& f) { f.fastStartupPolicy = kUnread; }, Y, Y, U, "", kShutDownUnknown},
     {"Shutdown Wake-On-Lan off", [](F& f) { f.shutdownWake = Off(); }, Y, Y, N, "shutdown-wol-disabled",
      "wakes from Sleep only (Shutdown Wake-On-Lan off; see Help)."},
-    {"no Shutdown Wake-On-Lan keyword", [](F& f) { f.shutdownWake = kAbsent; }, Y, Y, U, "",
-     "wakes from Sleep (Shut down unknown; see Help)."},
-    {"Modern Standby, its keyword's default", [](F& f) { f.modernStandby = Y; }, N, Y, Y, "modern-standby",
-     "wakes from Shut down only (Modern Standby; see Help)."},
-    {"Modern Standby with its keyword 0", [](F& f) { f.modernStandby = Y; f.modernStandbyWake = Off(); }, N, Y, Y,
-     "modern-standby", "wakes from Shut down only (Modern Standby; see Help)."},
-    {"Modern Standby with its keyword 1", [](F& f) { f.modernStandby = Y; f.modernStandbyWake = On(); }, Y, Y, Y, "",
-     "ready to wake (from Sleep and Shut down; see Help)."},
-    {"Modern Standby unknown", [](F& f) { f.modernStandby = U; }, U, Y, Y, "",
-     "wakes from Shut down (Sleep unknown; see Help)."},
+    {"no Shutdown Wake-On-Lan keyword", [](F& f) { f.shutdownWake = kAbsent; }, Y, Y, U, "", kShutDownUnknown},
+    {"Modern Standby, its keyword's default", [](F& f) { f.modernStandby = Y; }, N, Y, Y, "modern-standby", kStandby},
+    {"Modern Standby, its keyword 0", [](F& f) { f.modernStandby = Y, f.modernStandbyWake = Off(); }, N, Y, Y,
+     "modern-standby", kStandby},
+    {"Modern Standby, its keyword 1", [](F& f) { f.modernStandby = Y, f.modernStandbyWake = On(); }, Y, Y, Y, "",
+     kReady},
+    {"Modern Standby unknown", [](F& f) { f.modernStandby = U; }, U, Y, Y, "", kSleepUnknown},
     {"Wi-Fi", [](F& f) { f.ifType = kIfTypeWifi; }, Y, N, N, "wifi-adapter",
      "wakes from Sleep only (Wi-Fi adapter; see Help)."},
-    {"Wi-Fi and Fast Startup", [](F& f) { f.ifType = kIfTypeWifi; f.fastStartupSetting = On(); }, Y, N, N,
+    {"Wi-Fi and Fast Startup", [](F& f) { f.ifType = kIfTypeWifi, f.fastStartupSetting = On(); }, Y, N, N,
      "wifi-adapter fast-startup", "wakes from Sleep only (Wi-Fi adapter; Fast Startup; see Help)."},
-    {"a tunnel", [](F& f) { f.ifType = kIfTypeTunnel; }, N, N, N, "virtual-adapter",
-     "will not wake (virtual adapter; see Help)."},
-    {"Ethernet by its type, virtual by its driver (vEthernet)", [](F& f) { f.characteristics = On(kNcfVirtual); },
-     N, N, N, "virtual-adapter", "will not wake (virtual adapter; see Help)."},
-    {"an adapter of another type", [](F& f) { f.ifType = 243; }, U, U, U, "", "cannot tell if it wakes (see Help)."},
-    {"no class key for the adapter", [](F& f) {
+    {"a tunnel", [](F& f) { f.ifType = kIfTypeTunnel; }, N, N, N, "virtual-adapter", kVirtual},
+    {"Ethernet, its driver virtual (vEthernet)", [](F& f) { f.characteristics = On(kNcfVirtual); }, N, N, N,
+     "virtual-adapter", kVirtual},
+    {"an adapter of another type", [](F& f) { f.ifType = 243; }, U, U, U, "", kCannotTell},
+    {"no driver key", [](F& f) {
          f.characteristics = f.wakeOnMagicPacket = f.modernStandbyWake = f.shutdownWake = f.pnpCapabilities = kUnread;
          f.armed = U;
-     }, U, U, U, "wol-unknown", "cannot tell if it wakes (settings unknown; see Help)."},
-    {"everything unknown", [](F& f) {
-         f = {kIfTypeNone, kUnread, kUnread, kUnread, kUnread, kUnread, U, kUnread, kUnread, U, U};
-     }, U, U, U, "wol-unknown", "cannot tell if it wakes (settings unknown; see Help)."},
+     }, U, U, U, "wol-unknown", kUnknown},
+    {"everything unknown", [](F& f) { f = {kIfTypeNone, kUnread, kUnread, kUnread, kUnread, kUnread, U, kUnread,
+                                            kUnread, U, U}; }, U, U, U, "wol-unknown", kUnknown},
 };
 
 std::string Codes(const Hints& hints) {
