@@ -18,7 +18,7 @@ target_include_directories(analysis_test PRIVATE tests)
 
 # The records lumora writes (the sighting, its line and json, the readiness,
 # the summary): portable, plain and under the sanitizers.
-set(LUMORA_RECORDS_SOURCES src/records/mac_address.cpp src/records/readiness_forms.cpp
+set(LUMORA_RECORDS_SOURCES src/records/readiness_forms.cpp
   src/records/record_writer.cpp src/records/sighting.cpp src/records/sighting_forms.cpp src/records/summary.cpp src/records/awake_forms.cpp)
 foreach(variant "" _sanitized)
   add_library(lumora_records${variant} STATIC ${LUMORA_RECORDS_SOURCES})
@@ -26,7 +26,7 @@ foreach(variant "" _sanitized)
   target_compile_options(lumora_records${variant} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 endforeach()
 
-add_executable(records_test tests/records/sighting_forms_test.cpp tests/records/mac_address_test.cpp)
+add_executable(records_test tests/records/sighting_forms_test.cpp)
 target_link_libraries(records_test PRIVATE lumora_records_sanitized GTest::gtest_main)
 target_include_directories(records_test PRIVATE tests)
 target_compile_options(records_test PRIVATE ${LUMORA_WARNINGS})

@@ -8,8 +8,11 @@ find_package(benchmark REQUIRED)
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 
 set(LUMORA_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-set(LUMORA_ANALYSIS_SOURCES src/analysis/magic_packet.cpp src/analysis/ethernet_wake.cpp
-  src/analysis/wake_verdict.cpp src/analysis/hints.cpp src/analysis/windows_readiness.cpp)
+# The shared room below everything: the text writer, MAC text, outcome words.
+set(LUMORA_BASE_SOURCES src/base/text_writer.cpp src/base/mac_text.cpp src/base/wake_outcome.cpp)
+set(LUMORA_ANALYSIS_SOURCES ${LUMORA_BASE_SOURCES} src/analysis/magic_packet.cpp src/analysis/magic_report.cpp
+  src/analysis/ethernet_wake.cpp src/analysis/wake_verdict.cpp src/analysis/hints.cpp
+  src/analysis/windows_readiness.cpp)
 
 add_library(lumora_analysis STATIC ${LUMORA_ANALYSIS_SOURCES})
 target_include_directories(lumora_analysis PUBLIC src)
@@ -20,7 +23,8 @@ target_include_directories(lumora_analysis_sanitized PUBLIC src)
 target_compile_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 target_link_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS})
 
-add_executable(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp src/ui/log_text.cpp)
+add_executable(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp src/ui/log_text.cpp
+  tests/base/mac_text_test.cpp)
 target_link_libraries(analysis_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
 target_compile_options(analysis_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME analysis_test COMMAND analysis_test)

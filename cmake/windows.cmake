@@ -16,8 +16,10 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 add_library(lumora STATIC
+  src/base/text_writer.cpp
   src/analysis/hints.cpp
   src/analysis/magic_packet.cpp
+  src/analysis/magic_report.cpp
   src/analysis/windows_readiness.cpp
   src/app/failure_report.cpp
   src/app/power_facts.cpp

@@ -2,29 +2,26 @@
 #include "analysis/ethernet_wake.h"
 
 #include "analysis/magic_packet.h"
-#include "analysis/report_writer.h"
-
-#include <cstdio>
+#include "analysis/magic_report.h"
+#include "base/mac_text.h"
 
 namespace {
 
-using namespace report_writer;
+using namespace text_writer;
 
-void AppendHardwareAddressLine(ReportWriter& w, const char* format, const unsigned char* at) {
-    char address[sizeof "FF:FF:FF:FF:FF:FF"];
-    if (at == nullptr)
-        std::snprintf(address, sizeof address, "--:--:--:--:--:--");
-    else
-        std::snprintf(address, sizeof address, "%02X:%02X:%02X:%02X:%02X:%02X", at[0], at[1], at[2], at[3],
-                      at[4], at[5]);
-    AppendFormat(w, format, address);
+// "--" throughout for an address the capture does not record.
+void PutHardwareAddressLine(TextWriter& w, const char* format, const unsigned char* at) {
+    char address[kMacTextSize];
+    FormatMac(at, 0, address);
+    PutFormat(w, format, address);
 }
 
-void AppendEthernetHeader(ReportWriter& w, const WakeFrame& frame) {
-    Append(w, "Ethernet Header:\r\n");
-    AppendHardwareAddressLine(w, "\t|-Source MAC\t:\t%s\r\n", frame.source);
-    AppendHardwareAddressLine(w, "\t|-Destination MAC\t:\t%s\r\n", frame.destination);
-    AppendFormat(w, "\t|-EtherType\t:\t0x%04X\r\n", kEtherTypeWake);
+void PutEthernetHeader(TextWriter& w, const void* context) {
+    const WakeFrame& frame = *static_cast<const WakeFrame*>(context);
+    PutText(w, "Ethernet Header:\r\n");
+    PutHardwareAddressLine(w, "\t|-Source MAC\t:\t%s\r\n", frame.source);
+    PutHardwareAddressLine(w, "\t|-Destination MAC\t:\t%s\r\n", frame.destination);
+    PutFormat(w, "\t|-EtherType\t:\t0x%04X\r\n", kEtherTypeWake);
 }
 
 // The offset of the sync stream in the frame's payload, or -1 when there is
@@ -37,7 +34,7 @@ int LocateSync(const WakeFrame& frame) {
 // Ethernet has no length field: the payload is everything after the header.
 void WriteWakeReport(char* report, const WakeFrame& frame, int sync, const std::tm& received) {
     const MagicReportBody body{frame.payload, frame.length, sync, frame.payload, frame.length, frame.length};
-    WriteMagicReport(report, body, received, [&](ReportWriter& w) { AppendEthernetHeader(w, frame); });
+    WriteMagicReport(report, body, received, PutEthernetHeader, &frame);
 }
 
 }  // namespace

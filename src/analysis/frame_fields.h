@@ -3,13 +3,10 @@
 // header-only.
 #pragma once
 
+#include "base/mac_text.h"
+
 namespace frame_fields {
 
-inline constexpr int kMacLength = 6;
-// Of a MAC's first byte: a group (broadcast or multicast) address, and one
-// chosen by software rather than burnt in by a maker.
-inline constexpr unsigned char kMacGroupBit = 0x01;
-inline constexpr unsigned char kMacLocalBit = 0x02;
 inline constexpr int kEtherTypeLength = 2;
 inline constexpr int kEtherTypeIpv4 = 0x0800;
 inline constexpr int kEtherTypeIpv6 = 0x86DD;

@@ -7,7 +7,7 @@
 #include "analysis/ipv6_wake.h"
 #include "analysis/link_layer.h"
 #include "analysis/magic_packet.h"
-#include "analysis/report_writer.h"
+#include "analysis/magic_report.h"
 
 #include <arpa/inet.h>
 
@@ -81,7 +81,7 @@ void FormatFrameMagicReport(char* report, const FrameMagic& magic, const std::tm
     char source[kEndpointTextSize];
     char destination[kEndpointTextSize];
     FormatIpAddresses(magic, source, destination);
-    report_writer::WriteUdpMagicReport(report, magic.packet, magic.length, magic.udp, magic.sync, source,
+    WriteUdpMagicReport(report, magic.packet, magic.length, magic.udp, magic.sync, source,
                                        destination, received);
 }
 

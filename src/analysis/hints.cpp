@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "base/mac_text.h"
+
 namespace {
 
 constexpr char kPlaceholder = '%';
@@ -127,4 +129,10 @@ int ExpandHintText(const char* pattern, const Hint& hint, char* text, int size) 
     }
     text[length] = '\0';
     return length;
+}
+
+void AddTargetMacHints(const unsigned char* mac, const char* macText, Hints* hints) {
+    if (mac == nullptr) return;
+    if ((mac[0] & kMacGroupBit) != 0) AddHint(hints, HintCode::kMulticastMac, macText);
+    if ((mac[0] & kMacLocalBit) != 0) AddHint(hints, HintCode::kLocallyAdministered, macText);
 }

@@ -74,3 +74,7 @@ bool HasHint(const Hints& hints, HintCode code);
 // into text[0, size), terminated; cut short when it does not fit. Returns
 // the length written.
 int ExpandHintText(const char* pattern, const Hint& hint, char* text, int size);
+
+// locally-administered and multicast-mac, for the bits of the target MAC
+// that no card's burnt-in address has; `macText` is the MAC as shown.
+void AddTargetMacHints(const unsigned char* mac, const char* macText, Hints* hints);

@@ -1,12 +1,12 @@
 // Finding UDP and its sync stream behind IPv6's extension headers.
 #include "analysis/ipv6_wake.h"
 
+#include "analysis/frame_fields.h"
 #include "analysis/magic_packet.h"
-#include "analysis/report_writer.h"
 
 namespace {
 
-using namespace report_writer;
+using namespace frame_fields;
 
 constexpr unsigned char kHopByHop = 0;
 constexpr unsigned char kRouting = 43;

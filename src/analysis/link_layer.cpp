@@ -172,6 +172,6 @@ bool ReadLinkLayer(const unsigned char* bytes, int length, int linkType, LinkVie
 }
 
 bool IsGroupAddressed(const LinkView& view) {
-    if (view.destination != nullptr) return (view.destination[0] & frame_fields::kMacGroupBit) != 0;
+    if (view.destination != nullptr) return (view.destination[0] & kMacGroupBit) != 0;
     return view.packetType == LinkPacketType::kBroadcast || view.packetType == LinkPacketType::kMulticast;
 }

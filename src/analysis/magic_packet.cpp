@@ -1,15 +1,15 @@
 // Finding the sync stream and UDP in an IPv4 datagram, and its report.
 #include "analysis/magic_packet.h"
 
-#include "analysis/report_writer.h"
-
 #include <cstdio>
 #include <cstring>
 
+#include "analysis/frame_fields.h"
+#include "analysis/magic_report.h"
+
 namespace {
 
-using namespace report_writer;
-
+using namespace frame_fields;
 
 void FormatAddress(const unsigned char* at, char* text, std::size_t size) {
     std::snprintf(text, size, "%u.%u.%u.%u", at[0], at[1], at[2], at[3]);

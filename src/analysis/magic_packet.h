@@ -8,8 +8,20 @@
 // Size of the receive buffer, the report buffer and the log's scratch buffer.
 constexpr int kReportBufferSize = 65536;
 
-// Copies of the target MAC that follow the sync stream.
+// The magic packet's layout: six 0xFF, the sync stream, then sixteen copies
+// of the target MAC, then a password when at least four bytes follow.
+constexpr unsigned char kSyncByte = 0xFF;
+constexpr int kSyncLength = 6;
 constexpr int kMacRepetitions = 16;
+constexpr int kMinPasswordBytes = 4;
+
+// Where the magic packet lies once its sync stream is found at `sync`.
+struct MagicLayout {
+    int mac;       // first target MAC byte, right after the stream
+    int password;  // first byte after the sixteen repetitions
+};
+
+MagicLayout LayoutAfterSync(int sync);
 
 // Offset of the first 0xFF of the first run of six 0xFF bytes in
 // datagram[from, length), or -1 when there is none. Never reads at or past

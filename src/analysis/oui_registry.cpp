@@ -184,9 +184,3 @@ bool LookUpVendor(const OuiRegistry& registry, const unsigned char* mac, char* n
     }
     return false;
 }
-
-void AddTargetMacHints(const unsigned char* mac, const char* macText, Hints* hints) {
-    if (mac == nullptr) return;
-    if ((mac[0] & frame_fields::kMacGroupBit) != 0) AddHint(hints, HintCode::kMulticastMac, macText);
-    if ((mac[0] & frame_fields::kMacLocalBit) != 0) AddHint(hints, HintCode::kLocallyAdministered, macText);
-}

@@ -3,8 +3,6 @@
 // Portable: the registry comes in as bytes.
 #pragma once
 
-#include "analysis/hints.h"
-
 #include <cstdint>
 
 // The registry's CSV files, oui.csv (MA-L, 24-bit blocks), mam.csv (MA-M,
@@ -44,7 +42,3 @@ OuiRegistry ParseOuiRegistry(const char* text, int length, OuiEntry* entries, in
 // control bytes as spaces and the ends trimmed. False, name "", when no
 // block holds it or nothing of its name fits.
 bool LookUpVendor(const OuiRegistry& registry, const unsigned char* mac, char* name, int size);
-
-// locally-administered and multicast-mac, for the bits of the target MAC
-// that no card's burnt-in address has; `macText` is the MAC as shown.
-void AddTargetMacHints(const unsigned char* mac, const char* macText, Hints* hints);

@@ -39,7 +39,7 @@ const LocalInterface* InterfaceByIndex(const LocalInterfaces* interfaces, int in
 
 Delivery ClassifyMac(const unsigned char* destination, const unsigned char* target) {
     if (IsBroadcastMac(destination)) return Delivery::kBroadcast;
-    if ((destination[0] & frame_fields::kMacGroupBit) != 0) return Delivery::kMulticast;
+    if ((destination[0] & kMacGroupBit) != 0) return Delivery::kMulticast;
     return SameMac(destination, target) ? Delivery::kTargetUnicast : Delivery::kOtherUnicast;
 }
 

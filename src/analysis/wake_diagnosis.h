@@ -6,7 +6,7 @@
 
 #include "analysis/hints.h"
 #include "analysis/machine_facts.h"
-#include "analysis/tristate.h"
+#include "base/tristate.h"
 
 // How the frame was addressed at the link layer.
 enum class Delivery : std::uint8_t {

@@ -1,13 +1,12 @@
 // The verdict on one magic packet's copies and password.
 #include "analysis/wake_verdict.h"
 
-#include "analysis/report_writer.h"
-
 #include <cstring>
 
-namespace {
+#include "analysis/magic_packet.h"
+#include "base/mac_text.h"
 
-using namespace report_writer;
+namespace {
 
 constexpr int kFourBytePassword = 4;
 constexpr int kSixBytePassword = 6;

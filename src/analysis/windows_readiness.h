@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "analysis/hints.h"
-#include "analysis/tristate.h"
+#include "base/tristate.h"
 
 // GetAdaptersAddresses' IfType values that decide the adapter's kind.
 inline constexpr std::uint32_t kIfTypeNone = 0;  // no adapter holds the listening address

@@ -70,23 +70,23 @@ int FormatOutcomeWords(const WakeOutcomeRecord& r, char* text, int size) {
 
 int FormatAwakeLine(const WakeOutcomeRecord& r, const char* interfaceName, char* text, int size) {
     if (text == nullptr || size <= 0) return -1;
-    Output out{text, size, 0, false};
+    TextWriter out = WriterOn(text, size);
     const CaptureTime time = CaptureTimeOf(r.time);
     char clock[kTimeTextSize];
     char words[kOutcomeWordsSize];
     char mac[kMacTextSize];
     if (!FormatLocalTime(time, "%H:%M:%S", clock, sizeof clock) || FormatOutcomeWords(r, words, sizeof words) < 0)
         out.full = true;
-    FormatMacAddress(r.target, kMacAddressLength, mac);
+    FormatMac(r.target, 0, mac);
     PutFormat(out, "%s.%06d ", clock, time.microseconds);
-    PutLineInterface(out, interfaceName);
+    PutLineName(out, interfaceName);
     PutFormat(out, " awake %s: %s\n", mac, words);
     return Finish(out);
 }
 
 int FormatAwakeJson(const WakeOutcomeRecord& r, const char* host, const char* interfaceName, char* text, int size) {
     if (text == nullptr || size <= 0) return -1;
-    Output out{text, size, 0, false};
+    TextWriter out = WriterOn(text, size);
     char time[kTimeTextSize];
     char magicTime[kTimeTextSize];
     char mac[kMacTextSize];
@@ -94,7 +94,7 @@ int FormatAwakeJson(const WakeOutcomeRecord& r, const char* host, const char* in
     if (!Rfc3339Time(CaptureTimeOf(r.time), time, sizeof time) ||
         !Rfc3339Time(CaptureTimeOf(r.firstMagic), magicTime, sizeof magicTime))
         out.full = true;
-    FormatMacAddress(r.target, kMacAddressLength, mac);
+    FormatMac(r.target, 0, mac);
     FormatSignSource(r.source, source);
     PutText(out, "{\"record\":\"awake\",\"time\":");
     PutJsonString(out, time);

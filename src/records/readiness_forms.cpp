@@ -2,7 +2,7 @@
 // people and the json object (docs/lumora-check.schema.json) for scripts.
 #include "records/readiness_forms.h"
 
-#include "records/mac_address.h"
+#include "base/mac_text.h"
 #include "records/record_writer.h"
 
 #include <cstdint>
@@ -34,9 +34,9 @@ const char* WakesText(Tristate wakes) {
     return "not known whether it would wake this machine";
 }
 
-void PutInterfaceMac(Output& out, const LocalInterface& interface, bool json) {
+void PutInterfaceMac(TextWriter& out, const LocalInterface& interface, bool json) {
     char mac[kMacTextSize] = "-";
-    if (interface.hasMac) FormatMacAddress(interface.mac, kMacAddressLength, mac);
+    if (interface.hasMac) FormatMac(interface.mac, 0, mac);
     if (!json) PutText(out, mac);
     if (json) PutJsonOptionalKey(out, "mac", interface.hasMac ? mac : nullptr);
 }
@@ -50,13 +50,13 @@ Tristate SecureOnSet(const CardState& card) {
     return Tristate::kNo;
 }
 
-void PutJsonModes(Output& out, const char* key, const CardState& card, std::uint32_t modes) {
+void PutJsonModes(TextWriter& out, const char* key, const CardState& card, std::uint32_t modes) {
     char letters[sizeof kWakeLetters + 1];
     FormatWakeModes(modes, letters, sizeof letters);
     PutJsonOptionalKey(out, key, ModesRead(card) ? letters : nullptr);
 }
 
-void PutLineCard(Output& out, const CardState& card, WakeOnLan state) {
+void PutLineCard(TextWriter& out, const CardState& card, WakeOnLan state) {
     PutFormat(out, ": Wake-on-LAN %s", WakeOnLanName(state));
     if (ModesRead(card)) {
         char supported[sizeof kWakeLetters + 1];
@@ -70,7 +70,7 @@ void PutLineCard(Output& out, const CardState& card, WakeOnLan state) {
     PutFormat(out, ", device wakeup %s", wakeup != nullptr ? wakeup : "not present");
 }
 
-void PutLineAdvice(Output& out, const Hints& hints) {
+void PutLineAdvice(TextWriter& out, const Hints& hints) {
     for (int i = 0; i < hints.count; ++i) {
         const HintInfo& info = HintInfoOf(hints.items[i].code);
         PutFormat(out, "; %s: ", info.name);
@@ -82,8 +82,8 @@ void PutLineAdvice(Output& out, const Hints& hints) {
 
 int FormatReadinessLine(const LocalInterface& interface, const CardReadiness& readiness, char* text, int size) {
     if (text == nullptr || size <= 0) return -1;
-    Output out{text, size, 0, false};
-    PutLineInterface(out, interface.name);
+    TextWriter out = WriterOn(text, size);
+    PutLineName(out, interface.name);
     PutChar(out, ' ');
     PutInterfaceMac(out, interface, false);
     PutLineCard(out, interface.card, readiness.wakeOnLan);
@@ -95,7 +95,7 @@ int FormatReadinessLine(const LocalInterface& interface, const CardReadiness& re
 
 int FormatReadinessJson(const LocalInterface& interface, const CardReadiness& readiness, char* text, int size) {
     if (text == nullptr || size <= 0) return -1;
-    Output out{text, size, 0, false};
+    TextWriter out = WriterOn(text, size);
     const CardState& card = interface.card;
     PutText(out, "{\"interface\":");
     PutJsonString(out, interface.name);
@@ -113,13 +113,13 @@ int FormatReadinessJson(const LocalInterface& interface, const CardReadiness& re
 
 int FormatDevicelessLine(const char* const* names, int count, char* text, int size) {
     if (text == nullptr || size <= 0) return -1;
-    Output out{text, size, 0, false};
+    TextWriter out = WriterOn(text, size);
     const int shown = count < kDevicelessNamesShown ? count : kDevicelessNamesShown;
     PutFormat(out, "%d interface%s with no device behind %s (", count, count == 1 ? "" : "s",
               count == 1 ? "it" : "them");
     for (int i = 0; i < shown; ++i) {
         if (i > 0) PutText(out, ", ");
-        PutLineInterface(out, names[i]);
+        PutLineName(out, names[i]);
     }
     if (shown < count) PutFormat(out, " and %d more", count - shown);
     PutText(out, "): virtual, no card to wake this machine\n");

@@ -24,8 +24,8 @@ void DescribeUdp(const FrameMagic& magic, Sighting* sighting) {
 static_assert(kEndpointTextSize >= kMacTextSize, "a MAC fits where an address goes");
 
 void DescribeEther(const FrameMagic& magic, Sighting* sighting) {
-    FormatMacAddress(magic.sourceMac, magic.sourceMac != nullptr ? kMacLength : 0, sighting->source);
-    FormatMacAddress(magic.destinationMac, magic.destinationMac != nullptr ? kMacLength : 0, sighting->destination);
+    FormatMac(magic.sourceMac, 0, sighting->source);  // nullptr: "--" throughout
+    FormatMac(magic.destinationMac, 0, sighting->destination);
     sighting->sourcePort = sighting->destinationPort = sighting->udpLength = sighting->udpChecksum = 0;
     sighting->payload = magic.packet;
     sighting->payloadLength = magic.length;
@@ -74,7 +74,7 @@ void DescribeMagicPacket(const unsigned char* bytes, int sync, int end, Sighting
     const int received = end - verdict.macOffset;
     if (received <= 0) return;
     sighting->targetMac = bytes + verdict.macOffset;
-    sighting->targetMacBytes = received < kMacAddressLength ? received : kMacAddressLength;
+    sighting->targetMacBytes = received < kMacLength ? received : kMacLength;
     if (verdict.password != PasswordKind::kNone) sighting->password = bytes + verdict.passwordOffset;
 }
 

@@ -7,7 +7,7 @@
 #include "analysis/oui_registry.h"
 #include "analysis/wake_diagnosis.h"
 #include "analysis/wake_verdict.h"
-#include "records/mac_address.h"
+#include "base/mac_text.h"
 
 #include <ctime>
 

@@ -72,20 +72,20 @@ bool IsUdp(const Sighting& s) { return s.kind != SightingKind::kEther; }
 
 const char* DirectionName(const Sighting& s) { return s.outgoing ? "out" : "in"; }
 
-void PutTargetMac(Output& out, const Sighting& s) {
+void PutTargetMac(TextWriter& out, const Sighting& s) {
     char mac[kMacTextSize];
-    FormatMacAddress(s.targetMac, s.targetMacBytes, mac);
+    FormatMac(s.targetMac, MissingPast(s.targetMacBytes), mac);
     PutText(out, mac);
 }
 
 // --- line ---
 
-void PutEndpoint(Output& out, const Sighting& s, const char* address, int port) {
+void PutEndpoint(TextWriter& out, const Sighting& s, const char* address, int port) {
     PutText(out, address);
     if (IsUdp(s)) PutFormat(out, ".%d", port);
 }
 
-void PutLinePassword(Output& out, const WakeVerdict& v, const unsigned char* password) {
+void PutLinePassword(TextWriter& out, const WakeVerdict& v, const unsigned char* password) {
     if (v.password == PasswordKind::kNone || password == nullptr) return;
     const int shown = v.passwordLength < kLinePasswordBytes ? v.passwordLength : kLinePasswordBytes;
     PutText(out, ", password ");
@@ -94,7 +94,7 @@ void PutLinePassword(Output& out, const WakeVerdict& v, const unsigned char* pas
 }
 
 // The first copy that breaks the run, then an unusable password.
-void PutMalformedReasons(Output& out, const WakeVerdict& v) {
+void PutMalformedReasons(TextWriter& out, const WakeVerdict& v) {
     if (v.wellFormed) return;
     PutText(out, ", malformed: ");
     const bool brokenCopy = v.repetitions < kMacRepetitions;
@@ -106,7 +106,7 @@ void PutMalformedReasons(Output& out, const WakeVerdict& v) {
 
 // --- json ---
 
-void PutJsonUdpFields(Output& out, const Sighting& s) {
+void PutJsonUdpFields(TextWriter& out, const Sighting& s) {
     if (!IsUdp(s)) {
         PutText(out, ",\"source_port\":null,\"destination_port\":null,\"udp_length\":null,\"udp_checksum\":null");
         return;
@@ -117,7 +117,7 @@ void PutJsonUdpFields(Output& out, const Sighting& s) {
     PutJsonNumberKey(out, "udp_checksum", s.udpChecksum);
 }
 
-void PutJsonPassword(Output& out, const Sighting& s) {
+void PutJsonPassword(TextWriter& out, const Sighting& s) {
     if (s.verdict.password == PasswordKind::kNone || s.password == nullptr) {
         PutText(out, ",\"password\":null");
         return;
@@ -152,7 +152,7 @@ const char* IpDestinationName(IpDestination destination) {
 }
 
 // ", would wake this machine (eth0)" or ", would not wake this machine: why".
-void PutLineWouldWake(Output& out, const Sighting& s) {
+void PutLineWouldWake(TextWriter& out, const Sighting& s) {
     const WakeDiagnosis& d = s.diagnosis;
     if (d.wouldWake == Tristate::kYes) PutFormat(out, ", would wake this machine (%s)", s.targetInterface);
     if (d.wouldWake != Tristate::kNo || d.reason < 0) return;
@@ -160,17 +160,17 @@ void PutLineWouldWake(Output& out, const Sighting& s) {
     PutHintText(out, HintInfoOf(d.hints.items[d.reason].code).reason, d.hints.items[d.reason]);
 }
 
-void PutLineTarget(Output& out, const Sighting& s) {
+void PutLineTarget(TextWriter& out, const Sighting& s) {
     if (s.targetName[0] != '\0') PutFormat(out, ", known as %s", s.targetName);
     if (s.targetIp[0] != '\0') PutFormat(out, ", at %s", s.targetIp);
 }
 
-void PutLineHintCodes(Output& out, const Hints& hints) {
+void PutLineHintCodes(TextWriter& out, const Hints& hints) {
     for (int i = 0; i < hints.count; ++i)
         PutFormat(out, "%s%s", i == 0 ? ", hints " : " ", HintInfoOf(hints.items[i].code).name);
 }
 
-void PutJsonDiagnosis(Output& out, const Sighting& s) {
+void PutJsonDiagnosis(TextWriter& out, const Sighting& s) {
     const WakeDiagnosis& d = s.diagnosis;
     PutJsonOptionalKey(out, "target_interface", s.targetInterface);
     PutJsonOptionalKey(out, "target_name", s.targetName);
@@ -189,11 +189,11 @@ void PutJsonDiagnosis(Output& out, const Sighting& s) {
 
 int FormatSightingLine(const Sighting& s, char* text, int size) {
     if (text == nullptr || size <= 0) return -1;
-    Output out{text, size, 0, false};
+    TextWriter out = WriterOn(text, size);
     char clock[kTimeTextSize];
     if (!FormatLocalTime(s.time, "%H:%M:%S", clock, sizeof clock)) out.full = true;
     PutFormat(out, "%s.%06d ", clock, s.time.microseconds);
-    PutLineInterface(out, s.interfaceName);
+    PutLineName(out, s.interfaceName);
     PutFormat(out, " %s %s ", DirectionName(s), KindName(s.kind));
     PutEndpoint(out, s, s.source, s.sourcePort);
     PutText(out, " > ");
@@ -213,7 +213,7 @@ int FormatSightingLine(const Sighting& s, char* text, int size) {
 
 int FormatSightingJson(const Sighting& s, char* text, int size) {
     if (text == nullptr || size <= 0) return -1;
-    Output out{text, size, 0, false};
+    TextWriter out = WriterOn(text, size);
     char time[kTimeTextSize];
     if (!Rfc3339Time(s.time, time, sizeof time)) out.full = true;
     PutText(out, "{\"record\":\"magic\",\"time\":");

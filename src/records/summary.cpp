@@ -85,7 +85,7 @@ int FormatTargetLine(const TargetTally& tally, char* text, int size) {
     char first[kTimeTextSize];
     char last[kTimeTextSize];
     char sources[kSourcesTextSize];
-    FormatMacAddress(tally.mac, tally.macBytes, mac);
+    FormatMac(tally.mac, MissingPast(tally.macBytes), mac);
     if (!FormatLocalTime(tally.first, kSummaryTimeFormat, first, sizeof first) ||
         !FormatLocalTime(tally.last, kSummaryTimeFormat, last, sizeof last) ||
         FormatSources(tally, sources, sizeof sources) < 0)
@@ -107,7 +107,7 @@ int FormatTargetLine(const TargetTally& tally, char* text, int size) {
 void NoteOutcome(SightingSummary* summary, const WakeOutcomeRecord& record) {
     for (int i = 0; i < summary->targetCount; ++i) {
         TargetTally& tally = summary->targets[i];
-        if (tally.macBytes != kMacAddressLength || std::memcmp(tally.mac, record.target, kMacAddressLength) != 0)
+        if (tally.macBytes != kMacLength || std::memcmp(tally.mac, record.target, kMacLength) != 0)
             continue;
         FormatOutcomeWords(record, tally.outcome, sizeof tally.outcome);
         return;

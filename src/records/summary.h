@@ -20,7 +20,7 @@ constexpr int kSummarySourcesShown = 3;
 constexpr int kTargetLabelSize = 64;
 
 struct TargetTally {
-    unsigned char mac[kMacAddressLength];
+    unsigned char mac[kMacLength];
     int macBytes;  // fewer than six when the packet ended inside the MAC
     long packets;
     long sent;  // of them, sent by this machine

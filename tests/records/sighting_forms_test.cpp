@@ -256,7 +256,7 @@ protected:
 
 // Sixteen copies of a MAC ending in `last`.
 Bytes WakeFor(unsigned char last) {
-    const unsigned char mac[kMacAddressLength] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, last};
+    const unsigned char mac[kMacLength] = {0x00, 0x1A, 0x2B, 0x3C, 0x4D, last};
     return packet::MagicPayload({}, {}, mac);
 }
 

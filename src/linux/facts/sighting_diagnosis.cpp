@@ -110,7 +110,7 @@ void StartMachineState(const char* device, bool live, MachineState* machine) {
 void DiagnoseSighting(const FrameMagic& magic, MachineState* machine, Sighting* s) {
     s->targetInterface[0] = s->targetName[0] = s->targetIp[0] = '\0';
     char macText[kMacTextSize];
-    FormatMacAddress(s->targetMac, s->targetMacBytes, macText);
+    FormatMac(s->targetMac, MissingPast(s->targetMacBytes), macText);
     PacketFacts facts = PacketFactsOf(magic, *s, macText);
     facts.receivingIndex = ReceivingIndex(magic, *machine);
     facts.outgoing = s->outgoing;

@@ -147,7 +147,7 @@ void OnOutcome(const WakeOutcomeRecord& record, void* context) {
     const Options& options = *session->options;
     NoteOutcome(&summary, record);
     session->evidenceDue = record.outcome == WakeOutcome::kWoke;
-    if (options.untilAwake && std::memcmp(record.target, options.mac.bytes, kMacAddressLength) == 0) {
+    if (options.untilAwake && std::memcmp(record.target, options.mac.bytes, kMacLength) == 0) {
         session->outcome = record.outcome;
         Stop(session, false);
     }
@@ -212,7 +212,7 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
     const Written written = PrintReport(text);
     if (written != Written::kWhole) return EndOutput(session, written);
     CountSighting(&summary, sighting);
-    if (session->watchAwake && sighting.targetMacBytes == kMacAddressLength)
+    if (session->watchAwake && sighting.targetMacBytes == kMacLength)
         NoteMagicPacket(&awakeWatch, sighting.targetMac, WatchTimeOf(header->ts),
                         sighting.interfaceName != nullptr ? sighting.interfaceName : "");
     if (++session->reports == session->count) Stop(session, false);
@@ -314,7 +314,7 @@ void AnnounceTimeout(const Options& options, const Session& session) {
     char mac[kMacTextSize + sizeof " for "] = "";
     if (options.filterMac) {
         std::snprintf(mac, sizeof mac, " for ");
-        FormatMacAddress(options.mac.bytes, kMacAddressLength, mac + std::strlen(mac));
+        FormatMac(options.mac.bytes, 0, mac + std::strlen(mac));
     }
     if (options.readFile != nullptr)
         PrintMessage("the file holds no magic packet%s", mac);

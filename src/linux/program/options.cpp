@@ -219,7 +219,7 @@ bool TakeMac(Options* options, Parse* parse) {
     if (parse->macGiven) return Usage("option '%s' given twice", "--mac");
     parse->macGiven = true;
     options->filterMac = true;
-    if (ParseMacAddress(optarg, &options->mac)) return true;
+    if (ParseMac(optarg, std::strlen(optarg), &options->mac)) return true;
     return Usage("bad MAC '%s': give it as 00:1A:2B:3C:4D:5E, 00-1a-2b-3c-4d-5e or 001a2b3c4d5e", optarg);
 }
 

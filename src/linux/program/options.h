@@ -4,7 +4,7 @@
 
 #include "analysis/awake_watch.h"
 #include "linux/capture/capture.h"
-#include "records/mac_address.h"
+#include "base/mac_text.h"
 #include "records/merge_attempts.h"
 #include "records/sighting_forms.h"
 
