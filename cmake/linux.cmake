@@ -50,6 +50,7 @@ set(LUMORA_LINUX_SOURCES
   src/linux/facts/route.cpp
   src/linux/facts/rtnetlink.cpp
   src/linux/program/main.cpp
+  src/linux/program/merge_command.cpp
   src/linux/program/options.cpp
 )
 

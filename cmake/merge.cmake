@@ -1,26 +1,26 @@
-# lumora --merge's engine in the portable records room, read with simdjson
+# lumora --merge's engine in its own portable room, read with simdjson
 # (Debian's libsimdjson-dev), its tests under the sanitizers, its fuzzer,
 # and the benchmark's journal writer.
 find_package(simdjson REQUIRED)
 
-set(LUMORA_MERGE_SOURCES src/records/merge.cpp src/records/merge_attempts.cpp src/records/merge_format.cpp
-  src/records/merge_record.cpp src/records/merge_text.cpp src/records/merge_verdict.cpp)
+set(LUMORA_MERGE_SOURCES src/merge/attempts.cpp src/merge/forms.cpp src/merge/record.cpp src/merge/verdict.cpp)
 
 # Built without exceptions, as lumora is: simdjson then offers its error codes only.
-function(lumora_merge_library name)
+function(lumora_merge_library name analysis)
   add_library(${name} STATIC ${LUMORA_MERGE_SOURCES})
   target_include_directories(${name} PUBLIC src)
-  target_link_libraries(${name} PUBLIC simdjson::simdjson)
+  target_link_libraries(${name} PUBLIC simdjson::simdjson ${analysis})
   target_compile_definitions(${name} PRIVATE SIMDJSON_EXCEPTIONS=0)
   target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 endfunction()
 
-lumora_merge_library(lumora_merge)
-lumora_merge_library(lumora_merge_sanitized)
+lumora_merge_library(lumora_merge lumora_analysis)
+lumora_merge_library(lumora_merge_sanitized lumora_analysis_sanitized)
 target_compile_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
 target_link_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
 
-add_executable(merge_test tests/records/merge_test.cpp)
+# Through the command that drives it, as a user runs it.
+add_executable(merge_test tests/linux/merge_test.cpp src/linux/program/merge_command.cpp)
 target_link_libraries(merge_test PRIVATE lumora_merge_sanitized GTest::gtest_main)
 target_compile_definitions(merge_test PRIVATE SIMDJSON_EXCEPTIONS=0)
 target_compile_options(merge_test PRIVATE ${LUMORA_WARNINGS})
@@ -31,7 +31,7 @@ target_compile_options(merge_journal_writer PRIVATE ${LUMORA_WARNINGS})
 
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   # The line reader and the grouping on arbitrary lines: a short run on every test pass.
-  add_executable(merge_fuzz fuzz/merge_fuzz.cpp ${LUMORA_MERGE_SOURCES})
+  add_executable(merge_fuzz fuzz/merge_fuzz.cpp ${LUMORA_MERGE_SOURCES} ${LUMORA_BASE_SOURCES})
   target_include_directories(merge_fuzz PRIVATE src)
   target_link_libraries(merge_fuzz PRIVATE simdjson::simdjson)
   target_compile_definitions(merge_fuzz PRIVATE SIMDJSON_EXCEPTIONS=0)

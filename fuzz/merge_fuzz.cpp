@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes to --merge as lines: each is parsed, its record
 // grouped, and every attempt that closes judged and written in both forms,
 // which must fit their buffers whole and leave them terminated.
-#include "records/merge_format.h"
+#include "merge/forms.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -8,12 +8,12 @@
 
 #include "analysis/machine_facts.h"
 #include "analysis/wake_signs.h"
+#include "base/time_units.h"
+#include "base/wake_outcome.h"
 
 #include <cstdint>
 
 using WatchTime = std::int64_t;  // capture time in microseconds
-
-inline constexpr WatchTime kMicrosecondsPerSecond = 1000000;
 // Long enough for a cold boot: the firmware, then the system's first frames.
 inline constexpr WatchTime kDefaultAwakeWindow = 300 * kMicrosecondsPerSecond;
 
@@ -26,8 +26,6 @@ inline constexpr int kHeardProbes = 8;
 // Attempts waiting for their outcome. When all are taken, the oldest is
 // closed as no_sign after the seconds it was watched, to make room.
 inline constexpr int kOpenAttemptCapacity = 64;
-
-enum class WakeOutcome : std::uint8_t { kWoke, kAlreadyAwake, kNoSign };
 
 struct WakeOutcomeRecord {
     unsigned char target[kHardwareAddressLength];

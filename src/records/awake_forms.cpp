@@ -13,15 +13,6 @@ using namespace record_writer;
 constexpr int kTimeTextSize = 64;
 constexpr WatchTime kTenths = kMicrosecondsPerSecond / 10;
 
-const char* OutcomeName(WakeOutcome outcome) {
-    switch (outcome) {
-        case WakeOutcome::kWoke: return "woke";
-        case WakeOutcome::kAlreadyAwake: return "already_awake";
-        case WakeOutcome::kNoSign: return "no_sign";
-    }
-    return "?";
-}
-
 CaptureTime CaptureTimeOf(WatchTime time) {
     return CaptureTime{time / kMicrosecondsPerSecond, static_cast<int>(time % kMicrosecondsPerSecond)};
 }
@@ -62,6 +53,7 @@ int FormatOutcomeWords(const WakeOutcomeRecord& r, char* text, int size) {
         case WakeOutcome::kNoSign:
             count = std::snprintf(text, static_cast<std::size_t>(size), "no sign of waking within %s s", seconds);
             break;
+        case WakeOutcome::kNone: break;  // the watch decides every attempt
     }
     if (count >= 0 && count < size) return count;
     text[0] = '\0';
@@ -104,7 +96,7 @@ int FormatAwakeJson(const WakeOutcomeRecord& r, const char* host, const char* in
     else
         PutJsonStringKey(out, "interface", interfaceName);
     PutJsonStringKey(out, "target_mac", mac);
-    PutJsonStringKey(out, "outcome", OutcomeName(r.outcome));
+    PutJsonStringKey(out, "outcome", WakeOutcomeWord(r.outcome));
     PutFormat(out, ",\"seconds\":%.3f", r.seconds);
     PutJsonOptionalKey(out, "evidence", WakeSignInfoOf(r.evidence).code);
     PutJsonOptionalKey(out, "evidence_source", source);

@@ -114,10 +114,9 @@ WatchTime At(double seconds) { return kT0 + static_cast<WatchTime>(seconds * kMi
 // "woke 3.1 dhcp 10.0.0.2 x1 eth0 @3.1": the outcome, its seconds, evidence
 // and its source, the attempt's packets, interface, and the outcome's time.
 void Collect(const WakeOutcomeRecord& r, void* context) {
-    const char* outcomes[] = {"woke", "already_awake", "no_sign"};
     const char* code = WakeSignInfoOf(r.evidence).code;
     char text[128];
-    std::snprintf(text, sizeof text, "%s %.1f %s %s x%d %s @%.1f", outcomes[static_cast<int>(r.outcome)], r.seconds,
+    std::snprintf(text, sizeof text, "%s %.1f %s %s x%d %s @%.1f", WakeOutcomeWord(r.outcome), r.seconds,
                   *code != '\0' ? code : "-", r.source.family == 4 ? "10.0.0.2" : "-", r.magicPackets,
                   r.interfaceName, static_cast<double>(r.time - kT0) / kMicrosecondsPerSecond);
     static_cast<std::vector<std::string>*>(context)->push_back(text);

@@ -16,7 +16,7 @@
 #include "linux/facts/sighting_diagnosis.h"
 #include "linux/program/options.h"
 #include "records/awake_forms.h"
-#include "records/merge.h"
+#include "linux/program/merge_command.h"
 #include "records/summary.h"
 
 #include <net/if.h>

@@ -2,7 +2,7 @@
 #include "linux/program/options.h"
 
 #include "linux/capture/diagnostics.h"
-#include "records/merge.h"
+#include "linux/program/merge_command.h"
 #include "version.h"
 
 #include <getopt.h>

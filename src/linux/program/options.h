@@ -5,7 +5,7 @@
 #include "analysis/awake_watch.h"
 #include "linux/capture/capture.h"
 #include "base/mac_text.h"
-#include "records/merge_attempts.h"
+#include "merge/attempts.h"
 #include "records/sighting_forms.h"
 
 #include <string>

@@ -1,6 +1,6 @@
 // lumora --merge as a user runs it: files of records in, wake attempts and
 // their verdicts out, the skipped lines counted on standard error.
-#include "records/merge.h"
+#include "linux/program/merge_command.h"
 
 #include <gtest/gtest.h>
 #include <simdjson.h>

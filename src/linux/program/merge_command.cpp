@@ -1,6 +1,6 @@
-#include "records/merge.h"
+#include "linux/program/merge_command.h"
 
-#include "records/merge_format.h"
+#include "merge/forms.h"
 
 #include <fcntl.h>
 #include <unistd.h>

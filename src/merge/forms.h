@@ -20,7 +20,7 @@
 //   "unknown"), why.
 #pragma once
 
-#include "records/merge_verdict.h"
+#include "merge/verdict.h"
 
 // Enough for either form of an attempt with every sender, monitor and hint
 // code kept.

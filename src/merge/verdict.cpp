@@ -1,8 +1,10 @@
-#include "records/merge_verdict.h"
+#include "merge/verdict.h"
 
-#include "records/merge_text.h"
+#include "base/text_writer.h"
 
 #include <cstring>
+
+using namespace text_writer;
 
 namespace {
 
@@ -29,7 +31,7 @@ bool SeenElsewhere(const MergeAttempt& a) {
 
 const MergeMonitor* RefusingMonitor(const MergeAttempt& a) {
     for (int i = 0; i < a.monitorCount; ++i)
-        if (a.monitors[i].wouldWake == MergeTristate::kNo) return &a.monitors[i];
+        if (a.monitors[i].wouldWake == Tristate::kNo) return &a.monitors[i];
     return nullptr;
 }
 
@@ -40,7 +42,7 @@ bool NamedBefore(const MergeAttempt& a, int index) {
 }
 
 // "lab-1", "lab-1 and lab-2", "lab-1, lab-2, lab-3 and 2 more": each host once.
-void PutMonitorHosts(MergeText* out, const MergeAttempt& a) {
+void PutMonitorHosts(TextWriter& out, const MergeAttempt& a) {
     const char* hosts[kMergeMaxMonitors];
     int count = 0;
     for (int i = 0; i < a.monitorCount; ++i)
@@ -48,94 +50,94 @@ void PutMonitorHosts(MergeText* out, const MergeAttempt& a) {
     const int shown = count < kNamesShown ? count : kNamesShown;
     for (int i = 0; i < shown; ++i) {
         const bool lastNamed = i == shown - 1 && shown == count;
-        MergePutFormat(out, "%s%s", i == 0 ? "" : lastNamed ? " and " : ", ", hosts[i]);
+        PutFormat(out, "%s%s", i == 0 ? "" : lastNamed ? " and " : ", ", hosts[i]);
     }
-    if (shown < count) MergePutFormat(out, " and %d more", count - shown);
+    if (shown < count) PutFormat(out, " and %d more", count - shown);
 }
 
 // " (dhcp from 10.2.0.77)", or nothing when the record named no evidence.
-void PutEvidence(MergeText* out, const MergeAwake& w) {
+void PutEvidence(TextWriter& out, const MergeAwake& w) {
     if (w.evidence[0] == '\0') return;
-    MergePutFormat(out, " (%s", w.evidence);
-    if (w.evidenceSource[0] != '\0') MergePutFormat(out, " from %s", w.evidenceSource);
-    MergePutChar(out, ')');
+    PutFormat(out, " (%s", w.evidence);
+    if (w.evidenceSource[0] != '\0') PutFormat(out, " from %s", w.evidenceSource);
+    PutChar(out, ')');
 }
 
-void PutWoke(MergeText* out, const MergeAwake& w) {
-    if (w.outcome == MergeOutcome::kAlreadyAwake) {
-        MergePutFormat(out, "%s found it already awake", HostName(w.host));
+void PutWoke(TextWriter& out, const MergeAwake& w) {
+    if (w.outcome == WakeOutcome::kAlreadyAwake) {
+        PutFormat(out, "%s found it already awake", HostName(w.host));
     } else {
-        MergePutFormat(out, "%s saw it wake", HostName(w.host));
-        if (w.hasSeconds) MergePutFormat(out, " %.1f s after the first packet", w.seconds);
+        PutFormat(out, "%s saw it wake", HostName(w.host));
+        if (w.hasSeconds) PutFormat(out, " %.1f s after the first packet", w.seconds);
     }
     PutEvidence(out, w);
 }
 
-void PutNoSign(MergeText* out, const MergeAwake& w) {
-    MergePutFormat(out, "%s saw no sign of waking", HostName(w.host));
-    if (w.hasSeconds) MergePutFormat(out, " within %.1f s", w.seconds);
+void PutNoSign(TextWriter& out, const MergeAwake& w) {
+    PutFormat(out, "%s saw no sign of waking", HostName(w.host));
+    if (w.hasSeconds) PutFormat(out, " within %.1f s", w.seconds);
 }
 
-void PutRefusal(MergeText* out, const MergeMonitor& m, const MergeHintNames& names) {
-    MergePutText(out, HostName(m.host));
-    if (m.interface[0] != '\0') MergePutFormat(out, " %s", m.interface);
+void PutRefusal(TextWriter& out, const MergeMonitor& m, const MergeHintNames& names) {
+    PutText(out, HostName(m.host));
+    if (m.interface[0] != '\0') PutFormat(out, " %s", m.interface);
     if (m.hints == 0) {
-        MergePutText(out, " received it and said it would not wake");
+        PutText(out, " received it and said it would not wake");
         return;
     }
-    MergePutText(out, " received it and would not wake (");
+    PutText(out, " received it and would not wake (");
     PutMergeHintCodes(out, m.hints, names, ", ");
-    MergePutChar(out, ')');
+    PutChar(out, ')');
 }
 
 // "left pc-a by eth0 for 10.2.0.255 and pc-b by eth1 for 10.3.0.255".
-void PutDepartures(MergeText* out, const MergeAttempt& a) {
+void PutDepartures(TextWriter& out, const MergeAttempt& a) {
     const int shown = a.senderCount < kNamesShown ? a.senderCount : kNamesShown;
-    MergePutText(out, "left ");
+    PutText(out, "left ");
     for (int i = 0; i < shown; ++i) {
         const MergeSender& s = a.senders[i];
         const bool lastNamed = i == shown - 1 && shown == a.senderCount;
-        MergePutFormat(out, "%s%s", i == 0 ? "" : lastNamed ? " and " : ", ", HostName(s.host));
-        if (s.interface[0] != '\0') MergePutFormat(out, " by %s", s.interface);
-        if (s.destination[0] != '\0') MergePutFormat(out, " for %s", s.destination);
+        PutFormat(out, "%s%s", i == 0 ? "" : lastNamed ? " and " : ", ", HostName(s.host));
+        if (s.interface[0] != '\0') PutFormat(out, " by %s", s.interface);
+        if (s.destination[0] != '\0') PutFormat(out, " for %s", s.destination);
     }
-    if (shown < a.senderCount) MergePutFormat(out, " and %d more", a.senderCount - shown);
+    if (shown < a.senderCount) PutFormat(out, " and %d more", a.senderCount - shown);
 }
 
-MergeVerdict Lost(MergeText* out, const MergeAttempt& a) {
+MergeVerdict Lost(TextWriter& out, const MergeAttempt& a) {
     PutDepartures(out, a);
-    MergePutText(out, "; no monitor saw it");
-    if (a.awake.outcome != MergeOutcome::kNoSign) return MergeVerdict::kLost;
-    MergePutText(out, "; ");
+    PutText(out, "; no monitor saw it");
+    if (a.awake.outcome != WakeOutcome::kNoSign) return MergeVerdict::kLost;
+    PutText(out, "; ");
     PutNoSign(out, a.awake);
     return MergeVerdict::kLost;
 }
 
-MergeVerdict Unknown(MergeText* out, const MergeAttempt& a) {
+MergeVerdict Unknown(TextWriter& out, const MergeAttempt& a) {
     if (a.monitorCount > 0) {
-        MergePutText(out, "seen by ");
+        PutText(out, "seen by ");
         PutMonitorHosts(out, a);
-        MergePutText(out, " but no awake record came");
+        PutText(out, " but no awake record came");
     } else {
         PutNoSign(out, a.awake);  // an awake record alone: no packet of the attempt was read
     }
     return MergeVerdict::kUnknown;
 }
 
-MergeVerdict Judge(MergeText* out, const MergeAttempt& a, const MergeHintNames& names) {
-    const MergeOutcome outcome = a.awake.outcome;
-    if (outcome == MergeOutcome::kWoke || outcome == MergeOutcome::kAlreadyAwake) {
+MergeVerdict Judge(TextWriter& out, const MergeAttempt& a, const MergeHintNames& names) {
+    const WakeOutcome outcome = a.awake.outcome;
+    if (outcome == WakeOutcome::kWoke || outcome == WakeOutcome::kAlreadyAwake) {
         PutWoke(out, a.awake);
-        return outcome == MergeOutcome::kWoke ? MergeVerdict::kWoke : MergeVerdict::kAlreadyAwake;
+        return outcome == WakeOutcome::kWoke ? MergeVerdict::kWoke : MergeVerdict::kAlreadyAwake;
     }
     if (const MergeMonitor* refusing = RefusingMonitor(a)) {
         PutRefusal(out, *refusing, names);
         return MergeVerdict::kNoWake;
     }
-    if (outcome == MergeOutcome::kNoSign && a.monitorCount > 0) {
-        MergePutText(out, "seen by ");
+    if (outcome == WakeOutcome::kNoSign && a.monitorCount > 0) {
+        PutText(out, "seen by ");
         PutMonitorHosts(out, a);
-        MergePutText(out, ", but ");
+        PutText(out, ", but ");
         PutNoSign(out, a.awake);
         return MergeVerdict::kNoWake;
     }
@@ -157,19 +159,19 @@ const char* MergeVerdictName(MergeVerdict verdict) {
     return "unknown";
 }
 
-void PutMergeHintCodes(MergeText* out, std::uint64_t hints, const MergeHintNames& names, const char* separator) {
+void PutMergeHintCodes(TextWriter& out, std::uint64_t hints, const MergeHintNames& names, const char* separator) {
     bool first = true;
     for (int i = 0; i < names.count; ++i) {
         if ((hints >> i & 1u) == 0) continue;
-        MergePutFormat(out, "%s%s", first ? "" : separator, names.names[i]);
+        PutFormat(out, "%s%s", first ? "" : separator, names.names[i]);
         first = false;
     }
 }
 
 MergeVerdict JudgeMergeAttempt(const MergeAttempt& attempt, const MergeHintNames& names, char* why, int size) {
-    MergeText out = MergeTextOn(why, size);
-    const MergeVerdict verdict = Judge(&out, attempt, names);
-    if (attempt.packets == 0) MergePutText(&out, "; no magic packet of it was read");
+    TextWriter out = WriterOn(why, size);
+    const MergeVerdict verdict = Judge(out, attempt, names);
+    if (attempt.packets == 0) PutText(out, "; no magic packet of it was read");
     if (size > 0) why[out.length] = '\0';  // should it not fit: the sentence up to its last whole piece
     return verdict;
 }

@@ -7,6 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/mac_text.h"
+#include "base/tristate.h"
+#include "base/wake_outcome.h"
+
 constexpr int kMergeTimeSize = 48;        // RFC 3339 with up to nine fraction digits
 constexpr int kMergeHostSize = 64 + 1;    // HOST_NAME_MAX and the terminator
 constexpr int kMergeInterfaceSize = 16;   // IFNAMSIZ
@@ -15,7 +19,6 @@ constexpr int kMergeVendorSize = 64;
 constexpr int kMergeEvidenceSize = 32;
 constexpr int kMergeHintCodeSize = 32;
 constexpr int kMergeRecordHints = 16;     // hint codes kept from one record
-constexpr int kMergeMacTextSize = 18;     // "00:1A:2B:3C:4D:5E" and the terminator
 
 // The longest line read whole; a longer one is named and skipped. lumora's
 // longest record, a 64 KiB payload in hex, fits with room to spare.
@@ -25,8 +28,6 @@ constexpr std::size_t kMergeMaxLine = 512 * 1024;
 constexpr std::size_t kMergeLinePadding = 64;
 
 enum class MergeRecordKind { kMagic, kAwake };
-enum class MergeTristate { kUnknown, kNo, kYes };
-enum class MergeOutcome { kNone, kWoke, kAlreadyAwake, kNoSign };
 
 struct MergeRecord {
     MergeRecordKind kind;
@@ -39,11 +40,11 @@ struct MergeRecord {
     bool outgoing;
     char destination[kMergeAddressSize];
     char vendor[kMergeVendorSize];
-    MergeTristate wouldWake;
+    Tristate wouldWake;
     char hints[kMergeRecordHints][kMergeHintCodeSize];
     int hintCount;
     // An awake record's.
-    MergeOutcome outcome;
+    WakeOutcome outcome;
     bool hasSeconds;
     double seconds;
     char evidence[kMergeEvidenceSize];
@@ -86,4 +87,4 @@ bool ParseMergeTime(const char* text, std::size_t length, long long* instant);
 // "00:1A:2B:3C:4D:5E", either case, "--" for a byte never received, into one
 // key: the six bytes, and above them a bit for each "--".
 bool ParseMergeMac(const char* text, std::size_t length, std::uint64_t* key);
-void FormatMergeMac(std::uint64_t key, char text[kMergeMacTextSize]);
+void FormatMergeMac(std::uint64_t key, char text[kMacTextSize]);

@@ -1,4 +1,6 @@
-#include "records/merge_attempts.h"
+#include "merge/attempts.h"
+
+#include "base/time_units.h"
 
 #include <algorithm>
 #include <climits>
@@ -6,7 +8,6 @@
 
 namespace {
 
-constexpr long long kMicrosecondsPerSecond = 1000000;
 
 template <std::size_t N>
 void Copy(char (&dst)[N], const char* src) {
@@ -114,7 +115,7 @@ long AddSender(MergeAttempt* a, const MergeRecord& r, std::uint64_t hints) {
 
 // A monitor would wake once any packet would: one malformed copy among good
 // ones does not make it stay asleep. Yes, then no, then not known.
-void Combine(MergeTristate* wouldWake, MergeTristate said) { *wouldWake = std::max(*wouldWake, said); }
+void Combine(Tristate* wouldWake, Tristate said) { *wouldWake = std::max(*wouldWake, said); }
 
 long AddMonitor(MergeAttempt* a, const MergeRecord& r, std::uint64_t hints) {
     for (int i = 0; i < a->monitorCount; ++i) {
@@ -169,12 +170,12 @@ void AddMagic(MergeBook* book, const MergeRecord& r) {
 
 enum class OutcomeRank { kNone, kNoSign, kAwake };
 
-OutcomeRank RankOf(MergeOutcome outcome) {
+OutcomeRank RankOf(WakeOutcome outcome) {
     switch (outcome) {
-        case MergeOutcome::kWoke:
-        case MergeOutcome::kAlreadyAwake: return OutcomeRank::kAwake;
-        case MergeOutcome::kNoSign: return OutcomeRank::kNoSign;
-        case MergeOutcome::kNone: break;
+        case WakeOutcome::kWoke:
+        case WakeOutcome::kAlreadyAwake: return OutcomeRank::kAwake;
+        case WakeOutcome::kNoSign: return OutcomeRank::kNoSign;
+        case WakeOutcome::kNone: break;
     }
     return OutcomeRank::kNone;
 }

@@ -3,8 +3,8 @@
 // the network's people, one that reached it but woke nothing the machine's.
 #pragma once
 
-#include "records/merge_attempts.h"
-#include "records/merge_text.h"
+#include "merge/attempts.h"
+#include "base/text_writer.h"
 
 enum class MergeVerdict {
     kWoke,          // an awake record saw it wake
@@ -25,4 +25,4 @@ const char* MergeVerdictName(MergeVerdict verdict);  // "no_wake"
 MergeVerdict JudgeMergeAttempt(const MergeAttempt& attempt, const MergeHintNames& names, char* why, int size);
 
 // The codes of the hint bits, in the table's order, `separator` between.
-void PutMergeHintCodes(MergeText* out, std::uint64_t hints, const MergeHintNames& names, const char* separator);
+void PutMergeHintCodes(text_writer::TextWriter& out, std::uint64_t hints, const MergeHintNames& names, const char* separator);

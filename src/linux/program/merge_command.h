@@ -12,7 +12,7 @@
 // and number, and skipped.
 #pragma once
 
-#include "records/merge_attempts.h"
+#include "merge/attempts.h"
 
 #include <cstdio>
 

@@ -2,7 +2,10 @@
 // time for the machine (the On-Demand front end is compiled for the build's
 // baseline only, and measured slower here), and it checks every byte of a
 // line, so a damaged line is always found, wherever the damage lies.
-#include "records/merge_record.h"
+#include "merge/record.h"
+
+#include "base/mac_text.h"
+#include "base/time_units.h"
 
 #include <simdjson.h>
 
@@ -84,7 +87,7 @@ void ReadDirection(dom::element value, MergeRecord* r, RecordKeys* keys) {
 void ReadWouldWake(dom::element value, MergeRecord* r) {
     bool wakes = false;
     if (value.get_bool().get(wakes) != simdjson::SUCCESS) return;  // null: not the target's own view
-    r->wouldWake = wakes ? MergeTristate::kYes : MergeTristate::kNo;
+    r->wouldWake = wakes ? Tristate::kYes : Tristate::kNo;
 }
 
 void ReadHints(dom::element value, MergeRecord* r) {
@@ -135,12 +138,6 @@ void ReadField(std::string_view key, dom::element value, MergeRecord* r, RecordK
     if (key == "magic_time") return ReadMagicTime(value, r);
 }
 
-MergeOutcome OutcomeOf(std::string_view text) {
-    if (text == "woke") return MergeOutcome::kWoke;
-    if (text == "already_awake") return MergeOutcome::kAlreadyAwake;
-    if (text == "no_sign") return MergeOutcome::kNoSign;
-    return MergeOutcome::kNone;
-}
 
 MergeLineKind Damaged(MergeProblem* problem, const char* what, const char* detail = "") {
     *problem = MergeProblem{what, detail};
@@ -157,8 +154,8 @@ MergeLineKind CheckKind(const RecordKeys& keys, MergeRecord* r, MergeProblem* pr
     }
     if (keys.kind != "awake") return MergeLineKind::kForeign;  // a kind of record a merge does not read
     r->kind = MergeRecordKind::kAwake;
-    r->outcome = OutcomeOf(keys.outcome);
-    if (r->outcome == MergeOutcome::kNone) return Damaged(problem, "an awake record without a known outcome");
+    r->outcome = WakeOutcomeOfWord(keys.outcome.data(), keys.outcome.size());
+    if (r->outcome == WakeOutcome::kNone) return Damaged(problem, "an awake record without a known outcome");
     return MergeLineKind::kRecord;
 }
 
@@ -236,20 +233,12 @@ constexpr int kHoursPerDay = 24;
 constexpr int kMinutesPerHour = 60;
 constexpr int kSecondsPerMinute = 60;
 constexpr int kLeapSecond = 60;
-constexpr long long kMicrosecondsPerSecond = 1000000;
 constexpr int kYearDigits = 4;
 constexpr int kFieldDigits = 2;
 constexpr int kFractionDigits = 6;  // microseconds; further digits are dropped
 constexpr int kDecimal = 10;
-constexpr int kMacBytes = 6;
-constexpr int kMacTextLength = kMergeMacTextSize - 1;
-constexpr int kMacByteStride = 3;  // "1A:"
 constexpr int kMissingBitsShift = 48;
 constexpr int kByteBits = 8;
-constexpr int kNibbleBits = 4;
-constexpr unsigned kByteMask = 0xFF;
-constexpr unsigned kNibbleMask = 0x0F;
-constexpr char kUpperHex[] = "0123456789ABCDEF";
 
 struct Cursor {
     const char* at;
@@ -328,12 +317,6 @@ bool CivilDateValid(int year, int month, int day) {
     return year > 0 && month >= 1 && month <= kMonthsPerYear && day >= 1 && day <= DaysInMonth(year, month);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + kDecimal;
-    if (c >= 'A' && c <= 'F') return c - 'A' + kDecimal;
-    return -1;
-}
 
 }  // namespace
 
@@ -362,30 +345,17 @@ bool ParseMergeTime(const char* text, std::size_t length, long long* instant) {
 }
 
 bool ParseMergeMac(const char* text, std::size_t length, std::uint64_t* key) {
-    if (length != static_cast<std::size_t>(kMacTextLength)) return false;
+    MacAddress mac{};
+    unsigned missing = 0;
+    if (!ParseMac(text, length, &mac, &missing) || length != kMacTextSize - 1) return false;
     std::uint64_t bytes = 0;
-    std::uint64_t missing = 0;
-    for (int i = 0; i < kMacBytes; ++i) {
-        const char* pair = text + i * kMacByteStride;
-        if (i > 0 && pair[-1] != ':') return false;
-        const bool absent = pair[0] == '-' && pair[1] == '-';
-        const int high = HexDigit(pair[0]);
-        const int low = HexDigit(pair[1]);
-        if (!absent && (high < 0 || low < 0)) return false;
-        bytes = bytes << kByteBits | (absent ? 0 : static_cast<std::uint64_t>(high << kNibbleBits | low));
-        if (absent) missing |= 1u << i;
-    }
-    *key = bytes | missing << kMissingBitsShift;
+    for (const unsigned char byte : mac.bytes) bytes = bytes << kByteBits | byte;
+    *key = bytes | static_cast<std::uint64_t>(missing) << kMissingBitsShift;
     return true;
 }
 
-void FormatMergeMac(std::uint64_t key, char text[kMergeMacTextSize]) {
-    for (int i = 0; i < kMacBytes; ++i) {
-        char* pair = text + i * kMacByteStride;
-        const unsigned byte = static_cast<unsigned>(key >> (kByteBits * (kMacBytes - 1 - i))) & kByteMask;
-        const bool absent = (key >> (kMissingBitsShift + i) & 1u) != 0;
-        pair[0] = absent ? '-' : kUpperHex[byte >> kNibbleBits];
-        pair[1] = absent ? '-' : kUpperHex[byte & kNibbleMask];
-        pair[2] = i + 1 < kMacBytes ? ':' : '\0';
-    }
+void FormatMergeMac(std::uint64_t key, char text[kMacTextSize]) {
+    unsigned char bytes[kMacLength];
+    for (int i = kMacLength - 1; i >= 0; --i, key >>= kByteBits) bytes[i] = static_cast<unsigned char>(key);
+    FormatMac(bytes, static_cast<unsigned>(key), text);  // what is left of the key: the missing bits
 }

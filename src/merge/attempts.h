@@ -11,7 +11,7 @@
 // closedEarly); a later packet of that one then starts an attempt of its own.
 #pragma once
 
-#include "records/merge_record.h"
+#include "merge/record.h"
 
 #include <cstdint>
 
@@ -39,14 +39,14 @@ struct MergeSender {
 struct MergeMonitor {
     char host[kMergeHostSize];
     char interface[kMergeInterfaceSize];
-    MergeTristate wouldWake;  // yes once any packet would wake it
+    Tristate wouldWake;  // yes once any packet would wake it
     std::uint64_t hints;
     long packets;
 };
 
 // The most telling awake record of the attempt: a wake before no sign.
 struct MergeAwake {
-    MergeOutcome outcome;  // kNone: no awake record came
+    WakeOutcome outcome;  // kNone: no awake record came
     char host[kMergeHostSize];
     bool hasSeconds;
     double seconds;

@@ -1,0 +1,198 @@
+#include "merge/forms.h"
+
+#include <ctime>
+
+#include "base/time_units.h"
+
+using namespace text_writer;
+
+namespace {
+
+constexpr int kClockSize = 16;
+constexpr int kNamesShown = 3;  // per list in the line, then "and N more"
+
+constexpr int kEscapedByte = 6;         // \u00XX, the most one byte can take
+constexpr int kEntryPunctuation = 64;   // an entry's keys, quotes and braces
+constexpr int kAttemptPunctuation = 512;
+constexpr int kEntryText = (kMergeHostSize + kMergeInterfaceSize + kMergeAddressSize) * kEscapedByte +
+                           kMergeHintNames * (kMergeHintCodeSize * kEscapedByte + kEntryPunctuation);
+static_assert(kMergeAttemptTextSize > (kMergeMaxSenders + kMergeMaxMonitors) * kEntryText +
+                                          (kMergeWhySize + kMergeVendorSize + 2 * kMergeTimeSize) * kEscapedByte +
+                                          kAttemptPunctuation,
+              "room for an attempt with every list full and every byte escaped");
+
+// --- line ---
+
+void PutClock(TextWriter& out, long long instant) {
+    const std::time_t seconds = static_cast<std::time_t>(instant / kMicrosecondsPerSecond);
+    const long long micro = instant % kMicrosecondsPerSecond;
+    std::tm local{};
+    char clock[kClockSize];
+    if (localtime_r(&seconds, &local) == nullptr || std::strftime(clock, sizeof clock, "%H:%M:%S", &local) == 0) {
+        out.full = true;
+        return;
+    }
+    PutFormat(out, "%s.%06lld", clock, micro < 0 ? micro + kMicrosecondsPerSecond : micro);
+}
+
+void PutLineSender(TextWriter& out, const MergeSender& s) {
+    PutLineName(out, s.host);
+    PutChar(out, ' ');
+    PutLineName(out, s.interface);
+    PutText(out, " > ");
+    PutLineName(out, s.destination);
+}
+
+void PutLineMonitor(TextWriter& out, const MergeMonitor& m) {
+    PutLineName(out, m.host);
+    PutChar(out, ' ');
+    PutLineName(out, m.interface);
+}
+
+void PutLineSenders(TextWriter& out, const MergeAttempt& a) {
+    const int shown = a.senderCount < kNamesShown ? a.senderCount : kNamesShown;
+    for (int i = 0; i < shown; ++i) {
+        PutText(out, i == 0 ? ", sent by " : ", ");
+        PutLineSender(out, a.senders[i]);
+    }
+    if (shown < a.senderCount) PutFormat(out, " and %d more", a.senderCount - shown);
+}
+
+void PutLineMonitors(TextWriter& out, const MergeAttempt& a) {
+    const int shown = a.monitorCount < kNamesShown ? a.monitorCount : kNamesShown;
+    for (int i = 0; i < shown; ++i) {
+        PutText(out, i == 0 ? ", seen by " : ", ");
+        PutLineMonitor(out, a.monitors[i]);
+    }
+    if (shown < a.monitorCount) PutFormat(out, " and %d more", a.monitorCount - shown);
+}
+
+std::uint64_t AllHints(const MergeAttempt& a) {
+    std::uint64_t hints = 0;
+    for (int i = 0; i < a.senderCount; ++i) hints |= a.senders[i].hints;
+    for (int i = 0; i < a.monitorCount; ++i) hints |= a.monitors[i].hints;
+    return hints;
+}
+
+void PutLinePackets(TextWriter& out, const MergeAttempt& a) {
+    PutFormat(out, ", %ld packet%s", a.packets, a.packets == 1 ? "" : "s");
+    if (a.packets > 1)
+        PutFormat(out, " over %.1f s", static_cast<double>(a.last - a.first) / kMicrosecondsPerSecond);
+}
+
+// --- json ---
+
+void PutJsonHints(TextWriter& out, std::uint64_t hints, const MergeHintNames& names) {
+    PutText(out, ",\"hints\":[");
+    bool first = true;
+    for (int i = 0; i < names.count; ++i) {
+        if ((hints >> i & 1u) == 0) continue;
+        if (!first) PutChar(out, ',');
+        PutJsonString(out, names.names[i]);
+        first = false;
+    }
+    PutChar(out, ']');
+}
+
+void PutJsonSenders(TextWriter& out, const MergeAttempt& a, const MergeHintNames& names) {
+    PutText(out, ",\"sent_by\":[");
+    for (int i = 0; i < a.senderCount; ++i) {
+        const MergeSender& s = a.senders[i];
+        PutText(out, i == 0 ? "{\"host\":" : ",{\"host\":");
+        PutJsonOptional(out, s.host);
+        PutJsonOptionalKey(out, "interface", s.interface);
+        PutJsonOptionalKey(out, "destination", s.destination);
+        PutJsonHints(out, s.hints, names);
+        PutChar(out, '}');
+    }
+    PutChar(out, ']');
+}
+
+void PutJsonMonitors(TextWriter& out, const MergeAttempt& a, const MergeHintNames& names) {
+    PutText(out, ",\"seen_by\":[");
+    for (int i = 0; i < a.monitorCount; ++i) {
+        const MergeMonitor& m = a.monitors[i];
+        PutText(out, i == 0 ? "{\"host\":" : ",{\"host\":");
+        PutJsonOptional(out, m.host);
+        PutJsonOptionalKey(out, "interface", m.interface);
+        PutFormat(out, ",\"would_wake\":%s", TristateJson(m.wouldWake));
+        PutJsonHints(out, m.hints, names);
+        PutChar(out, '}');
+    }
+    PutChar(out, ']');
+}
+
+void PutJsonAwake(TextWriter& out, const MergeAwake& w) {
+    PutJsonOptionalKey(out, "outcome", WakeOutcomeWord(w.outcome));
+    PutJsonOptionalKey(out, "outcome_host", w.outcome == WakeOutcome::kNone ? "" : w.host);
+    if (w.outcome != WakeOutcome::kNone && w.hasSeconds)
+        PutFormat(out, ",\"seconds\":%.15g", w.seconds);
+    else
+        PutText(out, ",\"seconds\":null");
+    PutJsonOptionalKey(out, "evidence", w.evidence);
+    PutJsonOptionalKey(out, "evidence_source", w.evidenceSource);
+}
+
+}  // namespace
+
+int FormatMergeAttemptLine(const MergeAttempt& a, const MergeHintNames& names, MergeVerdict verdict, const char* why,
+                           char* text, int size) {
+    TextWriter out = WriterOn(text, size);
+    char mac[kMacTextSize];
+    FormatMergeMac(a.target, mac);
+    PutClock(out, a.first);
+    PutFormat(out, " %s target %s", MergeVerdictName(verdict), mac);
+    if (a.vendor[0] != '\0') {
+        PutText(out, " (");
+        PutLineText(out, a.vendor);
+        PutChar(out, ')');
+    }
+    PutLinePackets(out, a);
+    PutLineSenders(out, a);
+    PutLineMonitors(out, a);
+    const std::uint64_t hints = AllHints(a);
+    if (hints != 0) PutText(out, ", hints ");
+    PutMergeHintCodes(out, hints, names, " ");
+    PutText(out, ": ");
+    PutLineText(out, why);
+    PutChar(out, '\n');
+    return Finish(out);
+}
+
+int FormatMergeAttemptJson(const MergeAttempt& a, const MergeHintNames& names, MergeVerdict verdict, const char* why,
+                           char* text, int size) {
+    TextWriter out = WriterOn(text, size);
+    char mac[kMacTextSize];
+    FormatMergeMac(a.target, mac);
+    PutFormat(out, "{\"target_mac\":\"%s\"", mac);
+    PutJsonOptionalKey(out, "target_vendor", a.vendor);
+    PutJsonOptionalKey(out, "first", a.firstTime);
+    PutJsonOptionalKey(out, "last", a.lastTime);
+    PutFormat(out, ",\"packets\":%ld", a.packets);
+    PutJsonSenders(out, a, names);
+    PutJsonMonitors(out, a, names);
+    PutJsonAwake(out, a.awake);
+    PutJsonOptionalKey(out, "verdict", MergeVerdictName(verdict));
+    PutJsonOptionalKey(out, "why", why);
+    PutText(out, "}\n");
+    return Finish(out);
+}
+
+int FormatMergeSummary(const long counts[kMergeVerdictCount], char* text, int size) {
+    TextWriter out = WriterOn(text, size);
+    long total = 0;
+    for (int i = 0; i < kMergeVerdictCount; ++i) total += counts[i];
+    if (total == 0) {
+        PutText(out, "lumora: no wake attempts\n");
+        return Finish(out);
+    }
+    PutFormat(out, "lumora: %ld wake attempt%s:", total, total == 1 ? "" : "s");
+    bool first = true;
+    for (int i = 0; i < kMergeVerdictCount; ++i) {
+        if (counts[i] == 0) continue;
+        PutFormat(out, "%s %ld %s", first ? "" : ",", counts[i], MergeVerdictName(static_cast<MergeVerdict>(i)));
+        first = false;
+    }
+    PutChar(out, '\n');
+    return Finish(out);
+}
