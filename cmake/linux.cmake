@@ -37,7 +37,7 @@ set(LUMORA_LINUX_SOURCES
   src/linux/capture/capture_filter.cpp
   src/linux/capture/diagnostics.cpp
   src/linux/capture/privileges.cpp
-  src/linux/capture/report_output.cpp
+  src/linux/capture/output.cpp
   src/linux/capture/standard_streams.cpp
   src/linux/capture/stop_signals.cpp
   src/linux/facts/readiness.cpp
@@ -49,6 +49,9 @@ set(LUMORA_LINUX_SOURCES
   src/linux/facts/oui_file.cpp
   src/linux/facts/route.cpp
   src/linux/facts/rtnetlink.cpp
+  src/linux/program/capture_command.cpp
+  src/linux/program/check_command.cpp
+  src/linux/program/list_commands.cpp
   src/linux/program/main.cpp
   src/linux/program/merge_command.cpp
   src/linux/program/options.cpp

@@ -82,6 +82,7 @@ void Report(const AwakeWatch& watch, const OpenAttempt& attempt, WakeOutcome out
     record.firstMagic = attempt.firstMagic;
     record.time = Later(time, attempt.firstMagic);
     record.magicPackets = attempt.magicPackets;
+    record.captureEnded = watch.finishing;
     std::memcpy(record.interfaceName, attempt.interfaceName, kInterfaceNameSize);
     watch.handler(record, watch.context);
 }
@@ -158,24 +159,27 @@ bool AwaitsSign(const AwakeWatch& watch, const unsigned char* sender) {
     return watch.openCount > 0 && FindOpen(watch, KeyOf(sender)) >= 0;
 }
 
-void NoteWakeSign(AwakeWatch* watch, const unsigned char* sender, WatchTime time, WakeSign sign,
+bool NoteWakeSign(AwakeWatch* watch, const unsigned char* sender, WatchTime time, WakeSign sign,
                   const WakeSignSource& source) {
     AdvanceAwakeWatch(watch, time);
-    if (sign == WakeSign::kNone) return;
+    if (sign == WakeSign::kNone) return false;
     const std::uint64_t key = KeyOf(sender);
     HeardSender* heard = SlotFor(watch, key);
     const bool same = heard->key == key;
     *heard = HeardSender{key, time, sign, source, same && heard->decided, same ? heard->decidedUntil : 0};
     const int open = FindOpen(*watch, key);
-    if (open < 0) return;
+    if (open < 0) return false;
     Close(watch, open, WakeOutcome::kWoke, SecondsBetween(watch->open[open].firstMagic, time), time, heard);
     heard->decided = true;
     heard->decidedUntil = time;
+    return true;
 }
 
 void FinishAwakeWatch(AwakeWatch* watch) {
+    watch->finishing = true;
     while (watch->openCount > 0) {
         const WatchTime first = watch->open[0].firstMagic;
         Close(watch, 0, WakeOutcome::kNoSign, SecondsBetween(first, watch->now), watch->now, nullptr);
     }
+    watch->finishing = false;
 }

@@ -38,6 +38,7 @@ struct WakeOutcomeRecord {
     WatchTime firstMagic;   // the attempt's first magic packet
     WatchTime time;         // when the outcome was known
     int magicPackets;       // the attempt's
+    bool captureEnded;      // no sign: the capture ended within its window
     char interfaceName[kInterfaceNameSize];  // where the first packet was seen; terminated
 };
 
@@ -70,6 +71,7 @@ struct AwakeWatch {
     WatchTime window;
     WatchTime now;  // the latest capture time seen
     bool started;
+    bool finishing;  // the capture's end closes what is open
     WakeOutcomeHandler handler;
     void* context;
     int openCount;
@@ -90,8 +92,9 @@ bool AwaitsSign(const AwakeWatch& watch, const unsigned char* sender);
 
 // Every other frame, by its sender's MAC (six bytes) and its class: kNone
 // only moves the clock on. A sign ends the sender's open attempt as woke
-// (seconds 0 when the clock went back behind its first packet).
-void NoteWakeSign(AwakeWatch* watch, const unsigned char* sender, WatchTime time, WakeSign sign,
+// (seconds 0 when the clock went back behind its first packet); true when
+// this frame did, so that it can be kept as the evidence.
+bool NoteWakeSign(AwakeWatch* watch, const unsigned char* sender, WatchTime time, WakeSign sign,
                   const WakeSignSource& source);
 
 // The capture's clock: attempts whose window has passed end as no_sign.
@@ -99,5 +102,5 @@ void NoteWakeSign(AwakeWatch* watch, const unsigned char* sender, WatchTime time
 void AdvanceAwakeWatch(AwakeWatch* watch, WatchTime time);
 
 // The capture's end: every open attempt ends as no_sign after the seconds
-// it was watched.
+// it was watched, marked captureEnded.
 void FinishAwakeWatch(AwakeWatch* watch);

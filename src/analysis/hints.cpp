@@ -26,7 +26,7 @@ const char* SubjectAt(const char* at, const Hint& hint) {
 
 }  // namespace
 
-const HintInfo kHints[kHintCount] = {
+constexpr HintInfo kHints[kHintCount] = {
     {HintCode::kMalformed, "malformed", "the packet is malformed",
      "A card wakes only on six 0xFF bytes followed by sixteen copies of its MAC, with no password or one of 4 or "
      "6 bytes: fix the sending tool or use another.", "", "", nullptr},
@@ -99,6 +99,19 @@ const HintInfo kHints[kHintCount] = {
      "'Shutdown Wake-On-Lan' is off in the adapter's Advanced tab, so the card is not armed when Windows shuts "
      "down: set it to Enabled.", "", "", "Shutdown Wake-On-Lan off"},
 };
+
+namespace {
+
+// HintCode indexes the table: a row out of place, or one missing, would give
+// one hint another's words.
+constexpr bool InCodeOrder() {
+    for (int i = 0; i < kHintCount; ++i)
+        if (static_cast<int>(kHints[i].code) != i || kHints[i].name == nullptr) return false;
+    return true;
+}
+static_assert(InCodeOrder(), "kHints holds one row per HintCode, in the enum's order");
+
+}  // namespace
 
 void AddHint(Hints* hints, HintCode code, const char* first, const char* second) {
     if (HasHint(*hints, code) || hints->count == kMaxHints) return;

@@ -4,7 +4,7 @@
 // code holds them to libpcap's own.
 #pragma once
 
-#include "analysis/wake_diagnosis.h"
+#include <cstdint>
 
 inline constexpr int kLinkNull = 0;            // DLT_NULL: BSD loopback, the capturing host's byte order
 inline constexpr int kLinkEthernet = 1;        // DLT_EN10MB
@@ -16,6 +16,16 @@ inline constexpr int kLinkIpv6 = 229;          // DLT_IPV6
 inline constexpr int kLinkLinuxCooked2 = 276;  // DLT_LINUX_SLL2
 
 inline constexpr int kNoEtherType = -1;
+inline constexpr int kNoVlan = -1;
+
+// What a Linux cooked header says in place of the destination MAC.
+enum class LinkPacketType : std::uint8_t {
+    kNotRecorded,
+    kToThisHost,  // to the receiving interface's own MAC
+    kBroadcast,
+    kMulticast,
+    kOtherHost,   // to a MAC that is not the receiving interface's
+};
 
 // What the link layer says about the packet it carries.
 struct LinkView {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "analysis/hints.h"
+#include "analysis/link_layer.h"
 #include "analysis/machine_facts.h"
 #include "base/tristate.h"
 
@@ -15,15 +16,6 @@ enum class Delivery : std::uint8_t {
     kTargetUnicast,  // to the target MAC itself
     kOtherUnicast,   // to some other MAC
     kMulticast,
-};
-
-// What a Linux cooked header says in place of the destination MAC.
-enum class LinkPacketType : std::uint8_t {
-    kNotRecorded,
-    kToThisHost,  // to the receiving interface's own MAC
-    kBroadcast,
-    kMulticast,
-    kOtherHost,   // to a MAC that is not the receiving interface's
 };
 
 // How the IP destination address relates to the receiving interface.
@@ -37,7 +29,6 @@ enum class IpDestination : std::uint8_t {
     kMulticast,
 };
 
-inline constexpr int kNoVlan = -1;
 inline constexpr int kIpv4 = 4;
 inline constexpr int kIpv6 = 6;
 

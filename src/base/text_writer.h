@@ -50,4 +50,7 @@ void PutJsonNumberKey(TextWriter& out, const char* key, long value);
 void PutJsonHexKey(TextWriter& out, const char* key, const unsigned char* bytes, int count);
 const char* TristateJson(Tristate value);  // true, false or null
 
+// `one` for a count of 1, else `more`: "1 frame", "2 frames".
+inline const char* Plural(long count, const char* one, const char* more) { return count == 1 ? one : more; }
+
 }  // namespace text_writer

@@ -75,7 +75,7 @@ std::uint64_t AllHints(const MergeAttempt& a) {
 }
 
 void PutLinePackets(TextWriter& out, const MergeAttempt& a) {
-    PutFormat(out, ", %ld packet%s", a.packets, a.packets == 1 ? "" : "s");
+    PutFormat(out, ", %ld %s", a.packets, Plural(a.packets, "packet", "packets"));
     if (a.packets > 1)
         PutFormat(out, " over %.1f s", static_cast<double>(a.last - a.first) / kMicrosecondsPerSecond);
 }
@@ -183,16 +183,15 @@ int FormatMergeSummary(const long counts[kMergeVerdictCount], char* text, int si
     long total = 0;
     for (int i = 0; i < kMergeVerdictCount; ++i) total += counts[i];
     if (total == 0) {
-        PutText(out, "lumora: no wake attempts\n");
+        PutText(out, "no wake attempts");
         return Finish(out);
     }
-    PutFormat(out, "lumora: %ld wake attempt%s:", total, total == 1 ? "" : "s");
+    PutFormat(out, "%ld wake %s:", total, Plural(total, "attempt", "attempts"));
     bool first = true;
     for (int i = 0; i < kMergeVerdictCount; ++i) {
         if (counts[i] == 0) continue;
         PutFormat(out, "%s %ld %s", first ? "" : ",", counts[i], MergeVerdictName(static_cast<MergeVerdict>(i)));
         first = false;
     }
-    PutChar(out, '\n');
     return Finish(out);
 }

@@ -33,6 +33,6 @@ int FormatMergeAttemptLine(const MergeAttempt& attempt, const MergeHintNames& na
 int FormatMergeAttemptJson(const MergeAttempt& attempt, const MergeHintNames& names, MergeVerdict verdict,
                            const char* why, char* text, int size);
 
-// "lumora: 3 wake attempts: 1 woke, 1 no_wake, 1 lost\n": the verdicts that
-// came, in the order of MergeVerdict.
+// "3 wake attempts: 1 woke, 1 no_wake, 1 lost": the verdicts that came, in
+// the order of MergeVerdict; no line end.
 int FormatMergeSummary(const long counts[kMergeVerdictCount], char* text, int size);

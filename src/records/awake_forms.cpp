@@ -51,7 +51,11 @@ int FormatOutcomeWords(const WakeOutcomeRecord& r, char* text, int size) {
                                   "already awake (%s %s s before the magic packet)", sign, seconds);
             break;
         case WakeOutcome::kNoSign:
-            count = std::snprintf(text, static_cast<std::size_t>(size), "no sign of waking within %s s", seconds);
+            count = r.captureEnded ? std::snprintf(text, static_cast<std::size_t>(size),
+                                                   "no sign before the capture ended, %s s after the magic packet",
+                                                   seconds)
+                                   : std::snprintf(text, static_cast<std::size_t>(size),
+                                                   "no sign of waking within %s s", seconds);
             break;
         case WakeOutcome::kNone: break;  // the watch decides every attempt
     }

@@ -6,7 +6,8 @@
 #include "analysis/awake_watch.h"
 
 // "woke 3.1 s after the magic packet (DHCP request)", "already awake (ARP
-// request 2.0 s before the magic packet)", "no sign of waking within 300 s".
+// request 2.0 s before the magic packet)", "no sign of waking within 300 s",
+// "no sign before the capture ended, 12 s after the magic packet".
 inline constexpr int kOutcomeWordsSize = 96;
 int FormatOutcomeWords(const WakeOutcomeRecord& record, char* text, int size);
 

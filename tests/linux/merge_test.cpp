@@ -1,5 +1,6 @@
 // lumora --merge as a user runs it: files of records in, wake attempts and
 // their verdicts out, the skipped lines counted on standard error.
+#include "linux/program/commands.h"
 #include "linux/program/merge_command.h"
 
 #include <gtest/gtest.h>
@@ -80,29 +81,32 @@ std::string WriteFile(const std::vector<std::string>& lines) {
     return name;
 }
 
+std::string ReadAll(int fd) {
+    std::string text;
+    char chunk[4096];
+    lseek(fd, 0, SEEK_SET);
+    for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;) text.append(chunk, static_cast<std::size_t>(n));
+    return text;
+}
+
+// lumora --merge of the files, its standard output and standard error kept.
 Result Merge(const std::vector<std::vector<std::string>>& files, long gap = kMergeDefaultGapSeconds,
-             MergeFormat format = MergeFormat::kLine) {
+             bool json = false) {
     std::vector<std::string> names;
     for (const auto& lines : files) names.push_back(WriteFile(lines));
     std::vector<const char*> paths;
     for (const std::string& name : names) paths.push_back(name.c_str());
     MergeOptions options;
-    options.format = format;
+    options.json = json;
     options.gapSeconds = gap;
     options.files = paths.data();
     options.fileCount = static_cast<int>(paths.size());
-    char* out = nullptr;
-    char* err = nullptr;
-    std::size_t outSize = 0;
-    std::size_t errSize = 0;
-    std::FILE* outFile = open_memstream(&out, &outSize);
-    std::FILE* errFile = open_memstream(&err, &errSize);
-    const int status = RunMerge(options, outFile, errFile);
-    std::fclose(outFile);
-    std::fclose(errFile);
-    Result result{status, Lines(out), err};
-    std::free(out);
-    std::free(err);
+    std::FILE* out = std::tmpfile();
+    testing::internal::CaptureStderr();
+    const int status = RunMerge(options, fileno(out));
+    const std::string err = testing::internal::GetCapturedStderr();
+    Result result{status, Lines(ReadAll(fileno(out))), err};
+    std::fclose(out);
     for (const std::string& name : names) unlink(name.c_str());
     return result;
 }
@@ -224,7 +228,7 @@ class MergeCases : public testing::TestWithParam<Case> {};
 TEST_P(MergeCases, SaysWhatBecameOfEachAttempt) {
     const Case& c = GetParam();
     const Result result = Merge(c.files, c.gap);
-    EXPECT_EQ(result.status, kMergeExitOk);
+    EXPECT_EQ(result.status, kExitOk);
     ASSERT_EQ(result.out.size(), c.attempts.size() + 1) << result.err;
     for (std::size_t i = 0; i < c.attempts.size(); ++i)
         for (const std::string& text : c.attempts[i])
@@ -261,7 +265,7 @@ TEST(MergeJson, ObjectsCarryWhoSentAndSawItAndTheOutcome) {
                                   Magic("lab-1", "eth1", "in", T("09:00:00.300000"), kMac),
                                   Awake("lab-1", T("09:00:12.000000"), kMac, "woke", T("09:00:00.300000"), "11.7",
                                         "\"dhcp\"", "\"10.2.0.77\"")}},
-                                kMergeDefaultGapSeconds, MergeFormat::kJson);
+                                kMergeDefaultGapSeconds, true);
     ASSERT_EQ(result.out.size(), 1u) << result.err;
     EXPECT_NE(result.err.find("lumora: 1 wake attempt: 1 woke"), std::string::npos);
     simdjson::dom::parser parser;
@@ -287,15 +291,12 @@ TEST(MergeInput, AFileThatCannotBeReadFailsTheRunButNotTheOthers) {
     MergeOptions options;
     options.files = paths;
     options.fileCount = 2;
-    char* out = nullptr;
-    std::size_t size = 0;
-    std::FILE* outFile = open_memstream(&out, &size);
-    std::FILE* errFile = std::tmpfile();
-    EXPECT_EQ(RunMerge(options, outFile, errFile), kMergeExitFailure);
-    std::fclose(outFile);
-    std::fclose(errFile);
-    EXPECT_NE(std::string(out).find("1 wake attempt: 1 lost"), std::string::npos);
-    std::free(out);
+    std::FILE* out = std::tmpfile();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(RunMerge(options, fileno(out)), kExitFailure);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot read /nonexistent/lumora.json"), std::string::npos);
+    EXPECT_NE(ReadAll(fileno(out)).find("1 wake attempt: 1 lost"), std::string::npos);
+    std::fclose(out);
     unlink(name.c_str());
 }
 
@@ -308,16 +309,14 @@ TEST(MergeInput, PrintsEachAttemptAsItClosesWhileTheInputStaysOpen) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     int printed[2];
     ASSERT_EQ(pipe(printed), 0);
-    std::FILE* out = fdopen(printed[1], "w");
-    std::FILE* err = std::tmpfile();
     const char* paths[] = {fifo.c_str()};
     MergeOptions options;
     options.files = paths;
     options.fileCount = 1;
     int status = -1;
     std::thread merge([&] {
-        status = RunMerge(options, out, err);
-        std::fclose(out);
+        status = RunMerge(options, printed[1]);
+        close(printed[1]);
     });
     const int journal = open(fifo.c_str(), O_WRONLY);
     const std::string lines = Magic("pc-a", "eth0", "out", T("09:00:00.000000"), kMac) + "\n" +
@@ -330,9 +329,8 @@ TEST(MergeInput, PrintsEachAttemptAsItClosesWhileTheInputStaysOpen) {
     EXPECT_EQ(std::string(text).find("09:00:00.000000 lost target 00:1A:2B:3C:4D:5E"), 0u) << text;
     close(journal);
     merge.join();
-    EXPECT_EQ(status, kMergeExitOk);
+    EXPECT_EQ(status, kExitOk);
     close(printed[0]);
-    std::fclose(err);
     unlink(fifo.c_str());
     rmdir(folder);
 }

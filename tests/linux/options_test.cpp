@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
+
+std::string said;  // standard error of the last Parse
 
 // `words` must outlive `options`, which points into them.
 OptionsOutcome Parse(std::vector<std::string>& words, Options* options) {
@@ -18,7 +22,7 @@ OptionsOutcome Parse(std::vector<std::string>& words, Options* options) {
     testing::internal::CaptureStderr();
     const OptionsOutcome outcome = ParseOptions(static_cast<int>(words.size()), argv.data(), options);
     testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
+    said = testing::internal::GetCapturedStderr();
     return outcome;
 }
 
@@ -42,11 +46,35 @@ TEST(Options, BadUsageWhateverTheOrder) {
         {"--awake-window", "5", "--awake-window", "5"}, {"--check", "--awake-window", "5"},
         {"--gap", "5"}, {"--merge", "--gap", "0"}, {"--merge", "--gap", "86401"}, {"--merge", "-i", "eth0"},
         {"--merge", "--format", "report"}, {"--merge", "--mac", "001a2b3c4d5e"}, {"-r", "f", "--merge"},
+        {"--merge", "-", "-"}, {"--check", "eth0"}, {"--list-hints", "-c", "1"},
     };
     for (const auto& words : bad) {
         std::string line;
         for (const auto& word : words) line += "[" + word + "]";
         EXPECT_EQ(Parse(words), OptionsOutcome::kBadUsage) << line;
+        EXPECT_EQ(said.rfind("lumora: ", 0), 0u) << line << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << line << said;
+    }
+}
+
+// What each command takes, said from the one table; two commands, or an
+// option given twice, are one clear line each.
+TEST(Options, TheTableSaysWhatEachCommandTakes) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> said_for = {
+        {{"--check", "-D"}, "--check and -D are two commands: give one"},
+        {{"--list-hints", "--merge"}, "--merge and --list-hints are two commands: give one"},
+        {{"--promisc", "-i", "eth0", "--promisc"}, "option '--promisc' given twice"},
+        {{"--until-awake", "--until-awake"}, "option '--until-awake' given twice"},
+        {{"--check", "-c", "1"}, "--check takes only -i and --format"},
+        {{"--merge", "-i", "eth0"}, "--merge takes only --format, --gap and files"},
+        {{"-D", "-i", "any"}, "-D takes nothing more"},
+        {{"--gap", "5"}, "--gap goes with --merge"},
+        {{"--merge", "--gap", "86401"}, "bad gap '86401': give whole seconds from 1 to 86400"},
+        {{"-c", "x"}, "bad count 'x': give a whole number from 1 up"},
+    };
+    for (const auto& [words, message] : said_for) {
+        EXPECT_EQ(Parse(words), OptionsOutcome::kBadUsage) << message;
+        EXPECT_EQ(said, "lumora: " + message + " (see lumora --help)\n");
     }
 }
 
@@ -60,16 +88,19 @@ TEST(Options, HelpAndVersionEndAtOnceWhenAllElseIsRight) {
 // for what they do; these values are here alone, and the expression's words
 // are joined here under the sanitizers.
 TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
-    Options options, every;
+    Options options;
     std::vector<std::string> words = {"-c", "007", "-Q", "inout", "-r", "-", "not", "host", "10.77.0.1"};
-    std::vector<std::string> any = {"-i", "any", "-D"};
     ASSERT_EQ(Parse(words, &options), OptionsOutcome::kRun);
+    EXPECT_EQ(options.mode, Mode::kCapture);
     EXPECT_EQ(options.count, 7);
     EXPECT_EQ(options.direction, Direction::kInOut);
     EXPECT_EQ(options.expression, "not host 10.77.0.1");
-    ASSERT_EQ(Parse(any, &every), OptionsOutcome::kRun);
-    EXPECT_EQ(every.device, nullptr);
-    EXPECT_TRUE(every.listInterfaces);
+    Options check;
+    std::vector<std::string> any = {"--check", "-i", "any"};
+    ASSERT_EQ(Parse(any, &check), OptionsOutcome::kRun);
+    EXPECT_EQ(check.mode, Mode::kCheck);
+    EXPECT_EQ(check.device, nullptr);
+    EXPECT_EQ(check.format, OutputFormat::kLine);
 
     // --until-awake waits for the outcome, not one packet, and sees the sender's own packet too.
     Options awake;
@@ -83,6 +114,7 @@ TEST(Options, ValuesAndTheFilterExpressionAreTaken) {
     Options merge;
     std::vector<std::string> records = {"--merge", "--gap", "90", "a.json", "-"};
     ASSERT_EQ(Parse(records, &merge), OptionsOutcome::kRun);
+    EXPECT_EQ(merge.mode, Mode::kMerge);
     EXPECT_EQ(merge.fileCount, 2);  // files points into the parser's argv, gone by now
     EXPECT_EQ(merge.gap, 90);
     EXPECT_EQ(merge.expression, "");

@@ -5,6 +5,7 @@
 #include "analysis/link_layer.h"
 #include "linux/capture/capture_filter.h"
 #include "linux/capture/diagnostics.h"
+#include "linux/capture/output.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -29,6 +30,7 @@ constexpr int kRingBytes = 64 * 1024 * 1024;
 constexpr int kBufferTimeoutMs = 100;
 constexpr char kEveryInterface[] = "any";
 constexpr int kOptimize = 1;
+constexpr int kInterfaceLineSize = 512;  // a name and a description, as libpcap gives them
 // Reads a capture file in large pieces: stdio's default of one block per
 // read() would make the system calls cost more than the analysis.
 constexpr std::size_t kFileBufferBytes = 1024 * 1024;
@@ -79,13 +81,15 @@ bool Compile(pcap_t* handle, const std::string& expression, bpf_program* program
     return pcap_compile(handle, program, expression.c_str(), kOptimize, PCAP_NETMASK_UNKNOWN) == 0;
 }
 
-void PrintInterface(int number, const pcap_if_t* device) {
+// "1.eth0 [Up, Running]", as tcpdump -D prints it, into text[0, size).
+void FormatInterface(int number, const pcap_if_t* device, char* text, int size) {
     const bool up = (device->flags & PCAP_IF_UP) != 0;
     const bool running = (device->flags & PCAP_IF_RUNNING) != 0;
     const bool loopback = (device->flags & PCAP_IF_LOOPBACK) != 0;
-    std::printf("%d.%s%s%s%s [%s%s%s]\n", number, device->name, device->description ? " (" : "",
-                device->description ? device->description : "", device->description ? ")" : "",
-                up ? "Up" : "Down", running ? ", Running" : "", loopback ? ", Loopback" : "");
+    std::snprintf(text, static_cast<std::size_t>(size), "%d.%s%s%s%s [%s%s%s]\n", number, device->name,
+                  device->description ? " (" : "", device->description ? device->description : "",
+                  device->description ? ")" : "", up ? "Up" : "Down", running ? ", Running" : "",
+                  loopback ? ", Loopback" : "");
 }
 
 }  // namespace
@@ -170,17 +174,22 @@ bool WriteFrame(pcap_dumper_t* file, const pcap_pkthdr* header, const unsigned c
     return false;
 }
 
-bool ListInterfaces() {
+Written ListInterfaces() {
     pcap_if_t* devices = nullptr;
     char error[PCAP_ERRBUF_SIZE] = "";
     if (pcap_findalldevs(&devices, error) != 0) {
         PrintMessage("cannot list the interfaces: %s", error);
-        return false;
+        return Written::kFailed;
     }
     int number = 1;
-    for (const pcap_if_t* device = devices; device != nullptr; device = device->next) PrintInterface(number++, device);
+    Written written = Written::kWhole;
+    for (const pcap_if_t* device = devices; device != nullptr && written == Written::kWhole; device = device->next) {
+        char line[kInterfaceLineSize];
+        FormatInterface(number++, device, line, sizeof line);
+        written = PrintOut(line, static_cast<int>(std::strlen(line)));
+    }
     pcap_freealldevs(devices);
-    return true;
+    return written;
 }
 
 unsigned KernelDrops(pcap_t* handle) {

@@ -6,12 +6,8 @@
 
 #include <string>
 
-// -Q, as tcpdump spells it: which frames to watch.
-enum class Direction {
-    kIn,     // what this machine receives: the target's view
-    kOut,    // what it sends: the sender's view
-    kInOut,  // both
-};
+#include "linux/capture/direction.h"
+#include "linux/capture/output.h"
 
 // Opens and activates a live handle on `interface` (nullptr: every
 // interface): memory-mapped ring, 100 ms buffer timeout, the frames of
@@ -54,7 +50,7 @@ pcap_dumper_t* OpenFrameFile(pcap_t* handle, const char* path);
 bool WriteFrame(pcap_dumper_t* file, const pcap_pkthdr* header, const unsigned char* bytes);
 
 // Prints the interfaces lumora can watch, numbered, as tcpdump -D does.
-bool ListInterfaces();
+Written ListInterfaces();
 
 // Frames the kernel dropped because the ring was full.
 unsigned KernelDrops(pcap_t* handle);

@@ -7,7 +7,7 @@
 #include "analysis/frame_magic.h"
 #include "analysis/machine_facts.h"
 #include "analysis/oui_registry.h"
-#include "linux/capture/capture.h"
+#include "linux/capture/direction.h"
 #include "records/sighting.h"
 
 #include <cstdint>

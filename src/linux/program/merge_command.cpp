@@ -1,11 +1,17 @@
 #include "linux/program/merge_command.h"
 
+#include "base/text_writer.h"
+#include "linux/capture/diagnostics.h"
+#include "linux/capture/output.h"
+#include "linux/capture/stop_signals.h"
+#include "linux/program/commands.h"
 #include "merge/forms.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -20,6 +26,7 @@ constexpr std::size_t kReadBufferSize = kMergeMaxLine + kReadChunk;
 constexpr long kDamagedNamed = 100;  // then only counted, so a wrong file does not flood the terminal
 constexpr std::size_t kBytesPerKiB = 1024;
 constexpr char kStandardInput[] = "-";
+constexpr int kSummarySize = 256;  // every verdict with a count
 
 struct Input {
     const char* name;
@@ -37,9 +44,9 @@ struct Input {
 struct Run {
     MergeBook book;
     MergeParser* parser;
-    MergeFormat format;
-    std::FILE* out;
-    std::FILE* err;
+    bool json;
+    int out;
+    Written written;  // once not whole, nothing more is printed and the reading ends
     Input inputs[kMergeMaxFiles];
     int inputCount;
     bool failed;
@@ -63,22 +70,23 @@ void EmitAttempt(void* context, const MergeAttempt& attempt) {
     const MergeHintNames& names = run->book.hintNames;
     const MergeVerdict verdict = JudgeMergeAttempt(attempt, names, run->why, sizeof run->why);
     ++run->verdicts[static_cast<int>(verdict)];
-    const int length = run->format == MergeFormat::kJson
+    if (run->written != Written::kWhole) return;
+    const int length = run->json
         ? FormatMergeAttemptJson(attempt, names, verdict, run->why, run->text, sizeof run->text)
         : FormatMergeAttemptLine(attempt, names, verdict, run->why, run->text, sizeof run->text);
     if (length < 0) {
-        std::fprintf(run->err, "lumora: a wake attempt too long to print\n");
+        PrintMessage("a wake attempt too long to print");
         return;
     }
-    std::fwrite(run->text, 1, static_cast<std::size_t>(length), run->out);
+    run->written = WriteOut(run->out, run->text, length);
 }
 
 // --- reading lines ---
 
 void Report(Run* run, const Input& input, const char* what, const char* detail) {
     if (++run->damaged > kDamagedNamed) return;
-    std::fprintf(run->err, "lumora: %s, line %ld: %s%s%s%s; skipped\n", Label(input), input.line, what,
-                 detail[0] != '\0' ? " (" : "", detail, detail[0] != '\0' ? ")" : "");
+    PrintMessage("%s, line %ld: %s%s%s%s; skipped", Label(input), input.line, what, detail[0] != '\0' ? " (" : "",
+                 detail, detail[0] != '\0' ? ")" : "");
 }
 
 void StopInput(Input* input) {
@@ -87,19 +95,20 @@ void StopInput(Input* input) {
     input->atEnd = true;
 }
 
-// More bytes after what is held, moved to the front first. What is printed
-// goes out before a read that may wait.
+// More bytes after what is held, moved to the front first. A stop signal
+// (Ctrl-C behind `journalctl -f`) ends the input as its end would, and so
+// does a reader of the output that went away.
 void Fill(Run* run, Input* input) {
     std::memmove(input->buffer, input->buffer + input->start, input->end - input->start);
     input->end -= input->start;
     input->start = 0;
-    std::fflush(run->out);
-    ssize_t count;
+    ssize_t count = 0;
     do {
+        if (StopRequested() || run->written != Written::kWhole) return StopInput(input);
         count = read(input->fd, input->buffer + input->end, kReadBufferSize - input->end);
     } while (count < 0 && errno == EINTR);
     if (count < 0) {
-        std::fprintf(run->err, "lumora: cannot read %s: %s\n", Label(*input), std::strerror(errno));
+        PrintMessage("cannot read %s: %s", Label(*input), std::strerror(errno));
         run->failed = true;
     }
     if (count <= 0) {
@@ -185,7 +194,7 @@ bool OpenInput(Run* run, const char* name) {
     input->name = name;
     input->fd = std::strcmp(name, kStandardInput) == 0 ? STDIN_FILENO : open(name, O_RDONLY | O_CLOEXEC);
     if (input->fd < 0) {
-        std::fprintf(run->err, "lumora: cannot read %s: %s\n", name, std::strerror(errno));
+        PrintMessage("cannot read %s: %s", name, std::strerror(errno));
         run->failed = true;
         return true;
     }
@@ -195,24 +204,6 @@ bool OpenInput(Run* run, const char* name) {
         return false;
     }
     ++run->inputCount;
-    return true;
-}
-
-bool CheckOptions(const MergeOptions& options, std::FILE* err) {
-    if (options.gapSeconds < 1 || options.gapSeconds > kMergeMaxGapSeconds) {
-        std::fprintf(err, "lumora: --gap takes 1 to %ld seconds\n", kMergeMaxGapSeconds);
-        return false;
-    }
-    if (options.fileCount > kMergeMaxFiles) {
-        std::fprintf(err, "lumora: --merge reads at most %d files at once\n", kMergeMaxFiles);
-        return false;
-    }
-    int standardInputs = 0;
-    for (int i = 0; i < options.fileCount; ++i) standardInputs += std::strcmp(options.files[i], kStandardInput) == 0;
-    if (standardInputs > 1) {
-        std::fprintf(err, "lumora: --merge reads standard input once\n");
-        return false;
-    }
     return true;
 }
 
@@ -234,75 +225,80 @@ void FreeRun(Run* run) {
 
 // --- the end ---
 
-const char* Plural(long count, const char* one, const char* more) { return count == 1 ? one : more; }
+using text_writer::Plural;
 
 void ReportSkips(const Run& run) {
     if (run.foreign > 0)
-        std::fprintf(run.err, "lumora: skipped %ld %s no lumora record\n", run.foreign,
+        PrintMessage("skipped %ld %s no lumora record", run.foreign,
                      Plural(run.foreign, "line that holds", "lines that hold"));
     if (run.binary > 0)
-        std::fprintf(run.err, "lumora: skipped %ld journal %s MESSAGE is not text\n", run.binary,
+        PrintMessage("skipped %ld journal %s MESSAGE is not text", run.binary,
                      Plural(run.binary, "entry whose", "entries whose"));
     if (run.withheld > 0)
-        std::fprintf(run.err,
-                     "lumora: skipped %ld journal %s MESSAGE journalctl left out as too long: journalctl -o json "
-                     "--all prints it whole\n",
+        PrintMessage("skipped %ld journal %s MESSAGE journalctl left out as too long: journalctl -o json --all "
+                     "prints it whole",
                      run.withheld, Plural(run.withheld, "entry whose", "entries whose"));
     if (run.damaged == 0) return;
-    std::fprintf(run.err, "lumora: skipped %ld damaged %s", run.damaged, Plural(run.damaged, "line", "lines"));
-    if (run.damaged > kDamagedNamed) std::fprintf(run.err, ", the first %ld named above", kDamagedNamed);
-    std::fputc('\n', run.err);
+    if (run.damaged > kDamagedNamed)
+        PrintMessage("skipped %ld damaged %s, the first %ld named above", run.damaged,
+                     Plural(run.damaged, "line", "lines"), kDamagedNamed);
+    else
+        PrintMessage("skipped %ld damaged %s", run.damaged, Plural(run.damaged, "line", "lines"));
 }
 
 void ReportLimits(const Run& run) {
     const MergeBook& book = run.book;
     if (book.closedEarly > 0)
-        std::fprintf(run.err, "lumora: %ld wake attempts closed early: more than %d were open at once\n",
-                     book.closedEarly, kMergeMaxOpen);
+        PrintMessage("%ld wake %s closed early: more than %d were open at once", book.closedEarly,
+                     Plural(book.closedEarly, "attempt", "attempts"), kMergeMaxOpen);
     if (book.crowdedAttempts > 0)
-        std::fprintf(run.err,
-                     "lumora: %ld wake attempts had more than %d senders or %d monitors: the rest count as packets "
-                     "only\n",
-                     book.crowdedAttempts, kMergeMaxSenders, kMergeMaxMonitors);
+        PrintMessage("%ld wake %s had more than %d senders or %d monitors: the rest count as packets only",
+                     book.crowdedAttempts, Plural(book.crowdedAttempts, "attempt", "attempts"), kMergeMaxSenders,
+                     kMergeMaxMonitors);
     if (book.hintsDropped > 0)
-        std::fprintf(run.err, "lumora: %ld hint codes left out: more than %d different ones\n", book.hintsDropped,
-                     kMergeHintNames);
+        PrintMessage("%ld hint %s left out: more than %d different ones", book.hintsDropped,
+                     Plural(book.hintsDropped, "code", "codes"), kMergeHintNames);
 }
 
+// The closing count: on standard output after the lines, beside json on
+// standard error, so that standard output stays JSON Lines.
 int Finish(Run* run) {
     CloseMergeBook(&run->book);
-    const int length = FormatMergeSummary(run->verdicts, run->text, sizeof run->text);
-    if (length > 0) std::fputs(run->text, run->format == MergeFormat::kJson ? run->err : run->out);
+    char summary[kSummarySize];
+    if (FormatMergeSummary(run->verdicts, summary, sizeof summary) > 0 && run->written == Written::kWhole) {
+        if (run->json) {
+            PrintMessage("%s", summary);
+        } else {
+            const int length = std::snprintf(run->text, sizeof run->text, "lumora: %s\n", summary);
+            run->written = WriteOut(run->out, run->text, length);
+        }
+    }
     ReportSkips(*run);
     ReportLimits(*run);
-    if (std::fflush(run->out) != 0 || std::ferror(run->out)) {
-        std::fprintf(run->err, "lumora: cannot write the wake attempts: %s\n", std::strerror(errno));
-        run->failed = true;
-    }
-    return run->failed ? kMergeExitFailure : kMergeExitOk;
+    if (run->written == Written::kReaderGone) return kExitOk;
+    return run->failed || run->written == Written::kFailed ? kExitFailure : kExitOk;
 }
 
 }  // namespace
 
-int RunMerge(const MergeOptions& options, std::FILE* out, std::FILE* err) {
-    if (!CheckOptions(options, err)) return kMergeExitUsage;
+int RunMerge(const MergeOptions& options, int out) {
     Run* run = static_cast<Run*>(std::calloc(1, sizeof(Run)));
     MergeParser* parser = NewMergeParser();
     if (run == nullptr || parser == nullptr) {
         std::free(run);
         FreeMergeParser(parser);
-        std::fprintf(err, "lumora: not enough memory to merge\n");
-        return kMergeExitFailure;
+        PrintMessage("not enough memory to merge");
+        return kExitFailure;
     }
     run->parser = parser;
-    run->format = options.format;
+    run->json = options.json;
     run->out = out;
-    run->err = err;
+    run->written = Written::kWhole;
     StartMergeBook(&run->book, options.gapSeconds, EmitAttempt, run);
     if (!OpenInputs(run, options)) {
-        std::fprintf(err, "lumora: not enough memory to merge\n");
+        PrintMessage("not enough memory to merge");
         FreeRun(run);
-        return kMergeExitFailure;
+        return kExitFailure;
     }
     for (int i = 0; i < run->inputCount; ++i) Advance(run, &run->inputs[i]);
     for (Input* input = Earliest(run); input != nullptr; input = Earliest(run)) {
@@ -313,4 +309,13 @@ int RunMerge(const MergeOptions& options, std::FILE* out, std::FILE* err) {
     const int status = Finish(run);
     FreeRun(run);
     return status;
+}
+
+int RunMergeCommand(const Options& options) {
+    MergeOptions merge;
+    merge.json = options.format == OutputFormat::kJson;
+    merge.gapSeconds = options.gap;
+    merge.files = options.files;
+    merge.fileCount = options.fileCount;
+    return RunMerge(merge, STDOUT_FILENO);
 }

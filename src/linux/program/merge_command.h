@@ -7,28 +7,23 @@
 // one file per host merges as one journal does. Each attempt is printed as
 // it closes; then, in the line form, one closing count ("lumora: 3 wake
 // attempts: 1 woke, 1 no_wake, 1 lost"), which the json form writes to
-// `err` so that `out` stays JSON Lines. Lines that hold no lumora record
-// are skipped and counted on `err`; a damaged one is named there by file
-// and number, and skipped.
+// standard error so that `out` stays JSON Lines. Lines that hold no lumora
+// record are skipped and counted on standard error; a damaged one is named
+// there by file and number, and skipped. A stop signal ends the reading as
+// the end of the input would.
 #pragma once
 
 #include "merge/attempts.h"
 
-#include <cstdio>
-
-enum class MergeFormat { kLine, kJson };
-
 constexpr int kMergeMaxFiles = 64;
 
 struct MergeOptions {
-    MergeFormat format = MergeFormat::kLine;
-    long gapSeconds = kMergeDefaultGapSeconds;  // 1 to kMergeMaxGapSeconds
-    const char* const* files = nullptr;  // "-" is standard input; none: standard input
+    bool json = false;
+    long gapSeconds = kMergeDefaultGapSeconds;  // 1 to kMergeMaxGapSeconds, as the options check
+    const char* const* files = nullptr;  // "-" is standard input, at most once; none: standard input
     int fileCount = 0;                   // at most kMergeMaxFiles
 };
 
-constexpr int kMergeExitOk = 0;
-constexpr int kMergeExitFailure = 1;  // a file could not be read, or `out` not written
-constexpr int kMergeExitUsage = 2;    // options out of range, said on `err`
-
-int RunMerge(const MergeOptions& options, std::FILE* out, std::FILE* err);
+// The attempts go to descriptor `out` (standard output for lumora). 0, or
+// 1 when a file could not be read or `out` not written.
+int RunMerge(const MergeOptions& options, int out);

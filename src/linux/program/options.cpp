@@ -1,37 +1,89 @@
 // Parsing and checking lumora's command line.
 #include "linux/program/options.h"
 
-#include "linux/capture/diagnostics.h"
-#include "linux/program/merge_command.h"
-#include "version.h"
-
 #include <getopt.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "linux/capture/diagnostics.h"
+#include "linux/program/merge_command.h"
+#include "version.h"
 
 namespace {
 
 constexpr int kDecimal = 10;
 constexpr char kEveryInterface[] = "any";
 constexpr char kStandardStream[] = "-";
+constexpr int kMessageSize = 256;
+constexpr int kNameSize = 32;
+constexpr int kFirstLongOnly = 256;  // getopt codes of long-only options: past every char value
 
-// Long options without a short form.
-enum LongOnly {
-    kPromiscOption = 256,  // past every char value
-    kVersionOption,
-    kMacOption,
-    kFormatOption,
-    kCheckOption,
-    kTimeoutOption,
-    kListHintsOption,
-    kAwakeWindowOption,
-    kUntilAwakeOption,
-    kMergeOption,
-    kGapOption,
+// How an option's value is read.
+enum class Take : std::uint8_t { kFlag, kNumber, kText, kMac, kFormat, kDirection, kMode, kHelp, kVersion };
+
+constexpr unsigned Of(Mode mode) { return 1u << static_cast<int>(mode); }
+constexpr unsigned kCapture = Of(Mode::kCapture);
+constexpr unsigned kPrinting = Of(Mode::kCheck) | Of(Mode::kMerge);
+constexpr unsigned kAnyMode = ~0u;
+
+struct OptionSpec {
+    char letter;  // '\0': long only
+    const char* longName;
+    Take take;
+    unsigned modes;  // the commands that take it
+    Mode selects;    // kMode: the command it asks for
+    long fallback;   // kNumber: the value when not given
+    long low;        // kNumber: its limits
+    long high;
+    const char* what;  // kNumber: "bad count '5x'"
+    const char* unit;  // kNumber: "give a whole number from 1 up"
+};
+
+// The one table: each option, the commands that take it, its limits and its
+// default. Its order is the order "takes only" names them in.
+const OptionSpec kSpecs[] = {
+    {'i', "interface", Take::kText, kCapture | Of(Mode::kCheck), Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'\0', "format", Take::kFormat, kCapture | kPrinting, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'\0', "gap", Take::kNumber, Of(Mode::kMerge), Mode::kCapture, kMergeDefaultGapSeconds, 1, kMergeMaxGapSeconds,
+     "gap", "whole seconds"},
+    {'\0', "promisc", Take::kFlag, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'Q', "direction", Take::kDirection, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'r', "read", Take::kText, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'w', "write", Take::kText, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'c', "count", Take::kNumber, kCapture, Mode::kCapture, 0, 1, INT_MAX, "count", "a whole number"},
+    {'Z', "user", Take::kText, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'\0', "mac", Take::kMac, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'\0', "timeout", Take::kNumber, kCapture, Mode::kCapture, 0, 1, INT_MAX, "timeout", "whole seconds"},
+    {'\0', "awake-window", Take::kNumber, kCapture, Mode::kCapture, kDefaultAwakeWindow / kMicrosecondsPerSecond, 1,
+     INT_MAX, "awake window", "whole seconds"},
+    {'\0', "until-awake", Take::kFlag, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'\0', "check", Take::kMode, Of(Mode::kCheck), Mode::kCheck, 0, 0, 0, nullptr, nullptr},
+    {'\0', "merge", Take::kMode, Of(Mode::kMerge), Mode::kMerge, 0, 0, 0, nullptr, nullptr},
+    {'D', "list-interfaces", Take::kMode, Of(Mode::kListInterfaces), Mode::kListInterfaces, 0, 0, 0, nullptr,
+     nullptr},
+    {'\0', "list-hints", Take::kMode, Of(Mode::kListHints), Mode::kListHints, 0, 0, 0, nullptr, nullptr},
+    {'h', "help", Take::kHelp, kAnyMode, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+    {'\0', "version", Take::kVersion, kAnyMode, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
+};
+constexpr int kSpecCount = static_cast<int>(sizeof kSpecs / sizeof kSpecs[0]);
+
+// Every command but capture prints its own way: line or json, or fixed text.
+struct ModeSpec {
+    Mode mode;
+    bool formats;       // takes --format line or json, and prints line when none is given
+    const char* words;  // what the words after the options are; nullptr: it takes none
+};
+
+constexpr ModeSpec kModes[] = {
+    {Mode::kCheck, true, nullptr},
+    {Mode::kMerge, true, "files"},
+    {Mode::kListInterfaces, false, nullptr},
+    {Mode::kListHints, false, nullptr},
 };
 
 // A word an option takes, and what it means.
@@ -51,33 +103,6 @@ constexpr Named<OutputFormat> kFormats[] = {
     {"report", OutputFormat::kReport},
     {"line", OutputFormat::kLine},
     {"json", OutputFormat::kJson},
-};
-
-// '+': stop at the first non-option, where the filter expression begins.
-// ':': a missing value is told apart from a bad option.
-constexpr char kShortOptions[] = "+:i:c:r:w:Z:Q:Dh";
-
-const option kLongOptions[] = {
-    {"interface", required_argument, nullptr, 'i'},
-    {"count", required_argument, nullptr, 'c'},
-    {"read", required_argument, nullptr, 'r'},
-    {"write", required_argument, nullptr, 'w'},
-    {"user", required_argument, nullptr, 'Z'},
-    {"direction", required_argument, nullptr, 'Q'},
-    {"list-interfaces", no_argument, nullptr, 'D'},
-    {"promisc", no_argument, nullptr, kPromiscOption},
-    {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, kVersionOption},
-    {"mac", required_argument, nullptr, kMacOption},
-    {"format", required_argument, nullptr, kFormatOption},
-    {"check", no_argument, nullptr, kCheckOption},
-    {"timeout", required_argument, nullptr, kTimeoutOption},
-    {"list-hints", no_argument, nullptr, kListHintsOption},
-    {"awake-window", required_argument, nullptr, kAwakeWindowOption},
-    {"until-awake", no_argument, nullptr, kUntilAwakeOption},
-    {"merge", no_argument, nullptr, kMergeOption},
-    {"gap", required_argument, nullptr, kGapOption},
-    {nullptr, 0, nullptr, 0},
 };
 
 constexpr char kHelp[] =
@@ -135,33 +160,75 @@ constexpr char kHelp[] =
     "woke. At the end a summary on standard error gives, for each target MAC, its\n"
     "magic packets and its last outcome.\n";
 
-struct Parse {
-    bool macGiven = false;
-    bool formatGiven = false;
-    bool countGiven = false;
-    bool directionGiven = false;
-    bool awakeWindowGiven = false;
-    bool gapGiven = false;
-    bool help = false;
-    bool version = false;
-    bool failed = false;
+// What the command line said, option by option (indexed like kSpecs).
+struct Given {
+    bool given[kSpecCount];
+    const char* value[kSpecCount];
+    bool failed;
 };
 
-// Digits only: no sign, no spaces, no base prefix.
-bool ParseCount(const char* text, long* count) {
-    if (text[0] == '\0' || std::strspn(text, "0123456789") != std::strlen(text)) return false;
-    errno = 0;
-    const long value = std::strtol(text, nullptr, kDecimal);
-    if (errno != 0 || value <= 0 || value > INT_MAX) return false;
-    *count = value;
-    return true;
+int CodeOf(int index) { return kSpecs[index].letter != '\0' ? kSpecs[index].letter : kFirstLongOnly + index; }
+
+int IndexOf(const char* longName) {
+    for (int i = 0; i < kSpecCount; ++i)
+        if (std::strcmp(kSpecs[i].longName, longName) == 0) return i;
+    return -1;
 }
 
-bool Usage(const char* format, const char* value) {
-    char message[256];
-    std::snprintf(message, sizeof message, format, value);
+int IndexOfCode(int code) {
+    for (int i = 0; i < kSpecCount; ++i)
+        if (CodeOf(i) == code) return i;
+    return -1;
+}
+
+// "-c", or "--mac" for an option without a letter.
+const char* NameOf(int index, char* name) {
+    if (kSpecs[index].letter != '\0')
+        std::snprintf(name, kNameSize, "-%c", kSpecs[index].letter);
+    else
+        std::snprintf(name, kNameSize, "--%s", kSpecs[index].longName);
+    return name;
+}
+
+#if defined(__GNUC__)
+__attribute__((format(printf, 1, 2)))
+#endif
+bool Usage(const char* format, ...) {
+    char message[kMessageSize];
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(message, sizeof message, format, args);
+    va_end(args);
     PrintMessage("%s (see lumora --help)", message);
     return false;
+}
+
+// The getopt tables, made from kSpecs.
+// '+': stop at the first non-option, where the filter expression begins.
+// ':': a missing value is told apart from a bad option.
+struct GetoptTables {
+    char shortOptions[2 * kSpecCount + 3];
+    option longOptions[kSpecCount + 1];
+};
+
+bool TakesValue(Take take) {
+    return take == Take::kNumber || take == Take::kText || take == Take::kMac || take == Take::kFormat ||
+           take == Take::kDirection;
+}
+
+GetoptTables MakeTables() {
+    GetoptTables tables{};
+    int at = 0;
+    tables.shortOptions[at++] = '+';
+    tables.shortOptions[at++] = ':';
+    for (int i = 0; i < kSpecCount; ++i) {
+        const bool value = TakesValue(kSpecs[i].take);
+        tables.longOptions[i] = option{kSpecs[i].longName, value ? required_argument : no_argument, nullptr, CodeOf(i)};
+        if (kSpecs[i].letter == '\0') continue;
+        tables.shortOptions[at++] = kSpecs[i].letter;
+        if (value) tables.shortOptions[at++] = ':';
+    }
+    return tables;
 }
 
 // getopt_long's own messages are off, so each error is exactly one line.
@@ -174,164 +241,202 @@ bool BadOption(const char* argument, int code) {
     return Usage(code == ':' ? "option '%s' needs a value" : "bad option '%s'", name);
 }
 
-bool SetOnce(const char** slot, const char* letter) {
-    if (*slot != nullptr) return Usage("option '-%s' given twice", letter);
-    *slot = optarg;
-    return true;
-}
-
-bool TakeValue(int code, Options* options, Parse* parse) {
-    switch (code) {
-        case 'i': return SetOnce(&options->device, "i");
-        case 'r': return SetOnce(&options->readFile, "r");
-        case 'w': return SetOnce(&options->writeFile, "w");
-        case 'Z': return SetOnce(&options->user, "Z");
-        default: break;
-    }
-    if (parse->countGiven) return Usage("option '-%s' given twice", "c");
-    parse->countGiven = true;
-    if (ParseCount(optarg, &options->count)) return true;
-    return Usage("bad count '%s': give a whole number from 1 up", optarg);
-}
-
-bool TakeTimeout(Options* options) {
-    if (options->timeout != 0) return Usage("option '%s' given twice", "--timeout");
-    if (ParseCount(optarg, &options->timeout)) return true;
-    options->timeout = -1;  // given, and bad: a second one is still "given twice"
-    return Usage("bad timeout '%s': give whole seconds from 1 up", optarg);
-}
-
-bool TakeAwakeWindow(Options* options, Parse* parse) {
-    if (parse->awakeWindowGiven) return Usage("option '%s' given twice", "--awake-window");
-    parse->awakeWindowGiven = true;
-    if (ParseCount(optarg, &options->awakeWindow)) return true;
-    return Usage("bad awake window '%s': give whole seconds from 1 up", optarg);
-}
-
-bool TakeGap(Options* options, Parse* parse) {
-    if (parse->gapGiven) return Usage("option '%s' given twice", "--gap");
-    parse->gapGiven = true;
-    if (ParseCount(optarg, &options->gap) && options->gap <= kMergeMaxGapSeconds) return true;
-    return Usage("bad gap '%s': give whole seconds from 1 to 86400", optarg);
-}
-
-bool TakeMac(Options* options, Parse* parse) {
-    if (parse->macGiven) return Usage("option '%s' given twice", "--mac");
-    parse->macGiven = true;
-    options->filterMac = true;
-    if (ParseMac(optarg, std::strlen(optarg), &options->mac)) return true;
-    return Usage("bad MAC '%s': give it as 00:1A:2B:3C:4D:5E, 00-1a-2b-3c-4d-5e or 001a2b3c4d5e", optarg);
-}
-
-// The value `optarg` names in `known`; `bad` is the message when it names none.
-template <typename Value, std::size_t Count>
-bool TakeNamed(const char* option, const Named<Value> (&known)[Count], const char* bad, bool* given, Value* value) {
-    if (*given) return Usage("option '%s' given twice", option);
-    *given = true;
-    for (const Named<Value>& word : known) {
-        if (std::strcmp(optarg, word.name) != 0) continue;
-        *value = word.value;
-        return true;
-    }
-    return Usage(bad, optarg);
-}
-
-bool TakeOption(int code, const char* argument, Options* options, Parse* parse) {
-    switch (code) {
-        case 'i': case 'r': case 'w': case 'Z': case 'c': return TakeValue(code, options, parse);
-        case 'D': options->listInterfaces = true; return true;
-        case 'Q':
-            return TakeNamed("-Q", kDirections, "bad direction '%s': give in, out or inout", &parse->directionGiven,
-                             &options->direction);
-        case kPromiscOption: options->promiscuous = true; return true;
-        case 'h': parse->help = true; return true;
-        case kVersionOption: parse->version = true; return true;
-        case kMacOption: return TakeMac(options, parse);
-        case kFormatOption:
-            return TakeNamed("--format", kFormats, "bad format '%s': give report, line or json", &parse->formatGiven,
-                             &options->format);
-        case kCheckOption: options->check = true; return true;
-        case kTimeoutOption: return TakeTimeout(options);
-        case kListHintsOption: options->listHints = true; return true;
-        case kAwakeWindowOption: return TakeAwakeWindow(options, parse);
-        case kUntilAwakeOption: options->untilAwake = true; return true;
-        case kMergeOption: options->merge = true; return true;
-        case kGapOption: return TakeGap(options, parse);
-        default: return BadOption(argument, code);
-    }
-}
-
 // The argument getopt_long reads next; optind 0 means the first.
 const char* CurrentArgument(int argc, char** argv) {
     const int at = optind == 0 ? 1 : optind;
     return at < argc ? argv[at] : "";
 }
 
-void TakeExpression(int argc, char** argv, Options* options) {
-    for (int i = optind; i < argc; ++i) {
-        if (!options->expression.empty()) options->expression += ' ';
-        options->expression += argv[i];
+bool Note(int code, const char* argument, Given* given) {
+    const int index = IndexOfCode(code);
+    if (index < 0) return BadOption(argument, code);
+    const Take take = kSpecs[index].take;
+    char name[kNameSize];
+    if (given->given[index] && take != Take::kHelp && take != Take::kVersion)
+        return Usage("option '%s' given twice", NameOf(index, name));
+    given->given[index] = true;
+    given->value[index] = optarg;
+    return true;
+}
+
+// --- reading the values ---
+
+// Digits only: no sign, no spaces, no base prefix.
+bool ReadNumber(const char* text, long low, long high, long* number) {
+    if (text[0] == '\0' || std::strspn(text, "0123456789") != std::strlen(text)) return false;
+    errno = 0;
+    const long value = std::strtol(text, nullptr, kDecimal);
+    if (errno != 0 || value < low || value > high) return false;
+    *number = value;
+    return true;
+}
+
+bool TakeNumber(int index, const char* text, long* number) {
+    const OptionSpec& spec = kSpecs[index];
+    if (ReadNumber(text, spec.low, spec.high, number)) return true;
+    if (spec.high == INT_MAX) return Usage("bad %s '%s': give %s from %ld up", spec.what, text, spec.unit, spec.low);
+    return Usage("bad %s '%s': give %s from %ld to %ld", spec.what, text, spec.unit, spec.low, spec.high);
+}
+
+template <typename Value, std::size_t Count>
+bool TakeNamed(const char* text, const Named<Value> (&known)[Count], const char* bad, Value* value) {
+    for (const Named<Value>& word : known) {
+        if (std::strcmp(text, word.name) != 0) continue;
+        *value = word.value;
+        return true;
+    }
+    return Usage(bad, text);
+}
+
+bool TakeMac(const char* text, Options* options) {
+    options->filterMac = true;
+    if (ParseMac(text, std::strlen(text), &options->mac)) return true;
+    return Usage("bad MAC '%s': give it as 00:1A:2B:3C:4D:5E, 00-1a-2b-3c-4d-5e or 001a2b3c4d5e", text);
+}
+
+long* NumberOf(const OptionSpec& spec, Options* options) {
+    switch (spec.letter) {
+        case 'c': return &options->count;
+        default: break;
+    }
+    if (std::strcmp(spec.longName, "timeout") == 0) return &options->timeout;
+    if (std::strcmp(spec.longName, "awake-window") == 0) return &options->awakeWindow;
+    return &options->gap;
+}
+
+const char** TextOf(const OptionSpec& spec, Options* options) {
+    switch (spec.letter) {
+        case 'i': return &options->device;
+        case 'r': return &options->readFile;
+        case 'w': return &options->writeFile;
+        default: return &options->user;
     }
 }
 
-// --check reads the cards and captures nothing: it takes -i and a format of
-// line or json (line when none is given).
-bool CheckCheckCombination(Options* options, const Parse& parse) {
-    const bool captureOption = options->readFile != nullptr || options->writeFile != nullptr ||
-                               options->user != nullptr || parse.countGiven || options->timeout != 0 ||
-                               parse.directionGiven || parse.awakeWindowGiven || options->untilAwake ||
-                               options->promiscuous || options->filterMac || !options->expression.empty();
-    if (captureOption) return Usage("%s takes only -i and --format", "--check");
-    if (parse.formatGiven && options->format == OutputFormat::kReport)
-        return Usage("%s prints line or json: give --format line or --format json", "--check");
+bool TakeValue(int index, const char* text, Options* options) {
+    const OptionSpec& spec = kSpecs[index];
+    switch (spec.take) {
+        case Take::kNumber: return TakeNumber(index, text, NumberOf(spec, options));
+        case Take::kText: *TextOf(spec, options) = text; return true;
+        case Take::kMac: return TakeMac(text, options);
+        case Take::kFormat:
+            return TakeNamed(text, kFormats, "bad format '%s': give report, line or json", &options->format);
+        case Take::kDirection:
+            return TakeNamed(text, kDirections, "bad direction '%s': give in, out or inout", &options->direction);
+        case Take::kFlag:
+            if (std::strcmp(spec.longName, "promisc") == 0) options->promiscuous = true;
+            if (std::strcmp(spec.longName, "until-awake") == 0) options->untilAwake = true;
+            return true;
+        case Take::kMode: options->mode = spec.selects; return true;
+        case Take::kHelp:
+        case Take::kVersion: return true;
+    }
+    return true;
+}
+
+// Fallbacks first, then every given value, so that each bad one is said.
+bool TakeValues(const Given& given, Options* options) {
+    for (const OptionSpec& spec : kSpecs)
+        if (spec.take == Take::kNumber) *NumberOf(spec, options) = spec.fallback;
+    bool taken = true;
+    for (int i = 0; i < kSpecCount; ++i)
+        if (given.given[i] && !TakeValue(i, given.value[i], options)) taken = false;
+    return taken;
+}
+
+// --- the command and what it takes ---
+
+// At most one command a run: "--check and -D are two commands".
+bool PickMode(const Given& given) {
+    int first = -1;
+    for (int i = 0; i < kSpecCount; ++i) {
+        if (!given.given[i] || kSpecs[i].take != Take::kMode) continue;
+        char one[kNameSize];
+        char other[kNameSize];
+        if (first >= 0) return Usage("%s and %s are two commands: give one", NameOf(first, one), NameOf(i, other));
+        first = i;
+    }
+    return true;
+}
+
+const ModeSpec* ModeSpecOf(Mode mode) {
+    for (const ModeSpec& spec : kModes)
+        if (spec.mode == mode) return &spec;
+    return nullptr;
+}
+
+int ModeOption(Mode mode) {
+    for (int i = 0; i < kSpecCount; ++i)
+        if (kSpecs[i].take == Take::kMode && kSpecs[i].selects == mode) return i;
+    return -1;
+}
+
+// "--check takes only -i and --format", "--merge takes only --format, --gap
+// and files", "-D takes nothing more": from the table.
+bool TakesOnly(const ModeSpec& mode) {
+    const int own = ModeOption(mode.mode);
+    char list[kMessageSize] = "";
+    const char* names[kSpecCount + 1];
+    char storage[kSpecCount][kNameSize];
+    int count = 0;
+    for (int i = 0; i < kSpecCount; ++i)
+        if (i != own && (kSpecs[i].modes & Of(mode.mode)) != 0 && kSpecs[i].modes != kAnyMode)
+            names[count++] = NameOf(i, storage[i]);
+    if (mode.words != nullptr) names[count++] = mode.words;
+    char self[kNameSize];
+    if (count == 0) return Usage("%s takes nothing more", NameOf(own, self));
+    for (int i = 0; i < count; ++i) {
+        const char* joint = i == 0 ? "" : i + 1 == count ? " and " : ", ";
+        std::strncat(list, joint, sizeof list - std::strlen(list) - 1);
+        std::strncat(list, names[i], sizeof list - std::strlen(list) - 1);
+    }
+    return Usage("%s takes only %s", NameOf(own, self), list);
+}
+
+bool CheckMode(const Given& given, Options* options) {
+    const ModeSpec* mode = ModeSpecOf(options->mode);
+    for (int i = 0; i < kSpecCount; ++i) {
+        if (!given.given[i] || (kSpecs[i].modes & Of(options->mode)) != 0) continue;
+        if (mode != nullptr) return TakesOnly(*mode);
+        char name[kNameSize];
+        return Usage("%s goes with --merge", NameOf(i, name));  // the one option no capture takes
+    }
+    if (mode == nullptr) return true;
+    char name[kNameSize];
+    if (mode->words == nullptr && options->fileCount + static_cast<int>(!options->expression.empty()) > 0)
+        return TakesOnly(*mode);
+    if (!mode->formats) return true;
+    if (given.given[IndexOf("format")] && options->format == OutputFormat::kReport)
+        return Usage("%s prints line or json: give --format line or --format json", NameOf(ModeOption(mode->mode), name));
     if (options->format == OutputFormat::kReport) options->format = OutputFormat::kLine;
     return true;
 }
 
+// --- capture's own combinations ---
+
 // A timeout ends a live capture; with it, one magic packet is what is awaited,
 // or with --until-awake the target's outcome.
-bool CheckTimeout(Options* options, const Parse& parse) {
+bool CheckTimeout(const Given& given, Options* options) {
     if (options->readFile != nullptr) return Usage("%s is for live capture: -r takes none", "--timeout");
-    if (!parse.countGiven && !options->untilAwake) options->count = 1;
+    if (!given.given[IndexOf("count")] && !options->untilAwake) options->count = 1;
     return true;
 }
 
 // --until-awake waits for one target's outcome, and ends there, not at a
 // count. It watches both ways unless told otherwise, so that the packet this
 // machine sends opens the attempt ("lumora --until-awake & wakeonlan").
-bool CheckUntilAwake(Options* options, const Parse& parse) {
+bool CheckUntilAwake(const Given& given, Options* options) {
     if (!options->filterMac) return Usage("%s needs the target: add --mac MAC", "--until-awake");
-    if (parse.countGiven) return Usage("%s ends at the target's outcome: it takes no -c", "--until-awake");
+    if (given.given[IndexOf("count")]) return Usage("%s ends at the target's outcome: it takes no -c", "--until-awake");
     if (options->direction == Direction::kOut)
         return Usage("%s watches the target's own frames, which -Q out leaves out: give -Q inout", "--until-awake");
-    if (!parse.directionGiven) options->direction = Direction::kInOut;
+    if (!given.given[IndexOf("direction")]) options->direction = Direction::kInOut;
     return true;
 }
 
-// --merge reads records and captures nothing: it takes --format line or
-// json (line when none is given), --gap and its files.
-bool CheckMergeCombination(Options* options, const Parse& parse) {
-    const bool other = options->device != nullptr || options->readFile != nullptr ||
-                       options->writeFile != nullptr || options->user != nullptr || parse.countGiven ||
-                       options->timeout != 0 || parse.directionGiven || parse.awakeWindowGiven ||
-                       options->untilAwake || options->promiscuous || options->filterMac || options->check ||
-                       options->listInterfaces || options->listHints;
-    if (other) return Usage("%s takes only --format, --gap and files", "--merge");
-    if (parse.formatGiven && options->format == OutputFormat::kReport)
-        return Usage("%s prints line or json: give --format line or --format json", "--merge");
-    if (options->format == OutputFormat::kReport) options->format = OutputFormat::kLine;
-    if (options->fileCount > kMergeMaxFiles) return Usage("%s reads at most 64 files at once", "--merge");
-    return true;
-}
-
-bool CheckCombination(Options* options, const Parse& parse) {
-    if (parse.gapGiven && !options->merge) return Usage("%s goes with --merge", "--gap");
-    if (options->merge) return CheckMergeCombination(options, parse);
-    if (options->device != nullptr && std::strcmp(options->device, kEveryInterface) == 0)
-        options->device = nullptr;
-    if (options->check) return CheckCheckCombination(options, parse);
-    if (options->untilAwake && !CheckUntilAwake(options, parse)) return false;
-    if (options->timeout > 0 && !CheckTimeout(options, parse)) return false;
+bool CheckCapture(const Given& given, Options* options) {
+    if (options->untilAwake && !CheckUntilAwake(given, options)) return false;
+    if (options->timeout > 0 && !CheckTimeout(given, options)) return false;
     if (options->readFile != nullptr && (options->device != nullptr || options->promiscuous))
         return Usage("%s reads a file: -r takes no -i or --promisc", "lumora -r");
     // Promiscuous mode belongs to one interface; -i says which.
@@ -342,27 +447,58 @@ bool CheckCombination(Options* options, const Parse& parse) {
     return true;
 }
 
+// --merge reads each file once, and standard input ("-") at most once.
+bool CheckFiles(const Options& options) {
+    if (options.fileCount > kMergeMaxFiles) return Usage("--merge reads at most %d files at once", kMergeMaxFiles);
+    int standardInputs = 0;
+    for (int i = 0; i < options.fileCount; ++i)
+        standardInputs += std::strcmp(options.files[i], kStandardStream) == 0 ? 1 : 0;
+    if (standardInputs > 1) return Usage("--merge reads standard input once");
+    return true;
+}
+
+void TakeWords(int argc, char** argv, Options* options) {
+    // --merge's words are files, not a filter expression.
+    if (options->mode == Mode::kMerge) {
+        options->files = argv + optind;
+        options->fileCount = argc - optind;
+        return;
+    }
+    for (int i = optind; i < argc; ++i) {
+        if (!options->expression.empty()) options->expression += ' ';
+        options->expression += argv[i];
+    }
+}
+
+bool CheckOptions(const Given& given, Options* options) {
+    if (!PickMode(given) || !TakeValues(given, options) || !CheckMode(given, options)) return false;
+    if (options->device != nullptr && std::strcmp(options->device, kEveryInterface) == 0) options->device = nullptr;
+    if (options->mode == Mode::kMerge) return CheckFiles(*options);
+    return options->mode != Mode::kCapture || CheckCapture(given, options);
+}
+
 }  // namespace
 
 OptionsOutcome ParseOptions(int argc, char** argv, Options* options) {
     opterr = 0;
     optind = 0;  // glibc: a full restart, so the parser can run more than once
-    Parse parse;
+    static const GetoptTables tables = MakeTables();
+    Given given{};
     for (;;) {
         const char* argument = CurrentArgument(argc, argv);
-        const int code = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+        const int code = getopt_long(argc, argv, tables.shortOptions, tables.longOptions, nullptr);
         if (code == -1) break;
-        if (!parse.failed && !TakeOption(code, argument, options, &parse)) parse.failed = true;
+        if (!given.failed && !Note(code, argument, &given)) given.failed = true;
     }
-    // --merge's words are files, not a filter expression.
-    if (options->merge) {
-        options->files = argv + optind;
-        options->fileCount = argc - optind;
-    } else {
-        TakeExpression(argc, argv, options);
-    }
-    if (parse.failed || !CheckCombination(options, parse)) return OptionsOutcome::kBadUsage;
-    if (parse.help) std::fputs(kHelp, stdout);
-    if (parse.version && !parse.help) std::puts("lumora " LUMORA_VERSION_DOTTED);
-    return parse.help || parse.version ? OptionsOutcome::kDone : OptionsOutcome::kRun;
+    if (given.failed) return OptionsOutcome::kBadUsage;
+    options->mode = Mode::kCapture;
+    for (int i = 0; i < kSpecCount; ++i)
+        if (given.given[i] && kSpecs[i].take == Take::kMode) options->mode = kSpecs[i].selects;
+    TakeWords(argc, argv, options);
+    if (!CheckOptions(given, options)) return OptionsOutcome::kBadUsage;
+    const bool help = given.given[IndexOf("help")];
+    const bool version = given.given[IndexOf("version")];
+    if (help) std::fputs(kHelp, stdout);
+    if (version && !help) std::puts("lumora " LUMORA_VERSION_DOTTED);
+    return help || version ? OptionsOutcome::kDone : OptionsOutcome::kRun;
 }
