@@ -45,6 +45,7 @@ set(LUMORA_LINUX_SOURCES
   src/linux/facts/card_state.cpp
   src/linux/facts/ethers.cpp
   src/linux/facts/interfaces.cpp
+  src/linux/facts/makers.cpp
   src/linux/facts/neighbours.cpp
   src/linux/facts/oui_file.cpp
   src/linux/facts/route.cpp

@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::size_t kEtherTypeBytes = 2;
 constexpr std::size_t kMacBytes = 6;
-constexpr int kFuzzEntries = 4096;
+constexpr int kFuzzSlots = 4096;
 
 void FuzzClassifier(const std::uint8_t* data, std::size_t size) {
     if (size < kEtherTypeBytes) return;
@@ -30,12 +30,19 @@ void FuzzClassifier(const std::uint8_t* data, std::size_t size) {
 void FuzzRegistry(const std::uint8_t* data, std::size_t size) {
     if (size < kMacBytes) return;
     const std::vector<char> text(data + kMacBytes, data + size);
-    static OuiEntry entries[kFuzzEntries];
-    const OuiRegistry registry = ParseOuiRegistry(text.data(), static_cast<int>(text.size()), entries, kFuzzEntries);
+    static OuiEntry slots[kFuzzSlots];
+    OuiRegistry registry{};
+    StartOuiRegistry(&registry, slots, kFuzzSlots);
+    AddOuiText(&registry, text.data(), static_cast<int>(text.size()));
     char name[kVendorNameSize];
     std::memset(name, 'x', sizeof name);
     const bool found = LookUpVendor(registry, data, name, sizeof name);
     if (std::memchr(name, '\0', sizeof name) == nullptr || found != (name[0] != '\0')) std::abort();
+    OuiMatch match{nullptr, 0, 0};
+    ScanOuiText(text.data(), static_cast<int>(text.size()), data, &match);
+    std::memset(name, 'x', sizeof name);
+    if (VendorOfMatch(match, name, sizeof name) != (name[0] != '\0') || std::memchr(name, '\0', sizeof name) == nullptr)
+        std::abort();
 }
 
 }  // namespace

@@ -55,21 +55,36 @@ const VendorCase kVendorCases[] = {
 constexpr int kRegistryBlocks = 9;
 
 TEST(OuiRegistry, Vendors) {
-    std::vector<OuiEntry> entries(kOuiEntryCapacity);
-    // An exact-size copy, so the sanitizers see any read past the text.
-    const std::vector<char> text(kRegistry.begin(), kRegistry.end());
-    const OuiRegistry registry = ParseOuiRegistry(text.data(), static_cast<int>(text.size()), entries.data(),
-                                                  kOuiEntryCapacity);
+    std::vector<OuiEntry> slots(kOuiSlotCapacity);
+    // Exact-size copies, two files as lumora reads them, so the sanitizers see
+    // any read past a text.
+    const std::size_t split = kRegistry.find("Registry", 1);
+    const std::vector<char> first(kRegistry.begin(), kRegistry.begin() + static_cast<long>(split));
+    const std::vector<char> second(kRegistry.begin() + static_cast<long>(split), kRegistry.end());
+    OuiRegistry registry{};
+    StartOuiRegistry(&registry, slots.data(), kOuiSlotCapacity);
+    AddOuiText(&registry, first.data(), static_cast<int>(first.size()));
+    AddOuiText(&registry, second.data(), static_cast<int>(second.size()));
     EXPECT_EQ(registry.count, kRegistryBlocks);
     for (const VendorCase& c : kVendorCases) {
         SCOPED_TRACE(c.vendor);
         std::vector<char> name(static_cast<std::size_t>(c.size), 'x');
         EXPECT_EQ(LookUpVendor(registry, c.mac.data(), name.data(), c.size), *c.vendor != '\0');
         EXPECT_STREQ(name.data(), c.vendor);
+        // The scan a run starts with finds the same maker as the index.
+        OuiMatch match{nullptr, 0, 0};
+        ScanOuiText(first.data(), static_cast<int>(first.size()), c.mac.data(), &match);
+        ScanOuiText(second.data(), static_cast<int>(second.size()), c.mac.data(), &match);
+        std::vector<char> scanned(static_cast<std::size_t>(c.size), 'x');
+        EXPECT_EQ(VendorOfMatch(match, scanned.data(), c.size), *c.vendor != '\0');
+        EXPECT_STREQ(scanned.data(), c.vendor);
     }
-    const OuiRegistry small = ParseOuiRegistry(text.data(), static_cast<int>(text.size()), entries.data(), 2);
+    std::vector<OuiEntry> few(4);
+    OuiRegistry small{};
+    StartOuiRegistry(&small, few.data(), static_cast<int>(few.size()));  // takes three blocks
+    AddOuiText(&small, first.data(), static_cast<int>(first.size()));
     EXPECT_TRUE(small.full);
-    EXPECT_EQ(small.count, 2);
+    EXPECT_EQ(small.count, 3);
 }
 
 struct MacHintCase {

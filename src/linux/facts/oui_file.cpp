@@ -1,34 +1,19 @@
 #include "linux/facts/oui_file.h"
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
-namespace {
-
-constexpr std::size_t kChunkSize = 65536;
-
-// The rest of the file appended to *text; false on a read error or past the limit.
-bool Append(std::FILE* file, std::vector<char>* text) {
-    char chunk[kChunkSize];
-    for (;;) {
-        const std::size_t got = std::fread(chunk, 1, sizeof chunk, file);
-        if (got >= kOuiTextLimit - text->size()) return false;  // room for the line end
-        text->insert(text->end(), chunk, chunk + got);
-        if (got < sizeof chunk) return std::ferror(file) == 0;
-    }
-}
-
-}  // namespace
-
-bool ReadOuiFile(const char* path, std::vector<char>* text) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    const std::size_t before = text->size();
-    const bool read = text->size() < kOuiTextLimit && Append(file, text);
-    std::fclose(file);
-    if (!read) {
-        text->resize(before);
-        return false;
-    }
-    text->push_back('\n');
-    return true;
+MappedText MapOuiFile(const char* path) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return MappedText{nullptr, 0};
+    struct stat about {};
+    void* mapped = MAP_FAILED;
+    const bool usable = fstat(fd, &about) == 0 && S_ISREG(about.st_mode) && about.st_size > 0 &&
+                        static_cast<std::size_t>(about.st_size) <= kOuiTextLimit;
+    if (usable) mapped = mmap(nullptr, static_cast<std::size_t>(about.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    close(fd);  // the mapping stays; populated at once, as the index reads it all
+    if (mapped == MAP_FAILED) return MappedText{nullptr, 0};
+    return MappedText{static_cast<const char*>(mapped), static_cast<int>(about.st_size)};
 }

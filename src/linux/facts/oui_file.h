@@ -1,9 +1,8 @@
-// The IEEE registry files of Debian's ieee-data, read into memory whole for
-// oui_registry to index.
+// The IEEE registry files of Debian's ieee-data, mapped read-only for
+// oui_registry to index when the first maker is asked for.
 #pragma once
 
 #include <cstddef>
-#include <vector>
 
 // MA-L, MA-M, MA-S and IAB blocks, all in one CSV form.
 inline constexpr const char* kOuiRegistryFiles[] = {
@@ -11,10 +10,13 @@ inline constexpr const char* kOuiRegistryFiles[] = {
     "/usr/share/ieee-data/iab.csv"};
 
 // Some ten times what the files hold together: a wrong path (a device, a
-// huge file) is refused rather than read.
+// huge file) is refused rather than mapped.
 inline constexpr std::size_t kOuiTextLimit = std::size_t{64} << 20;
 
-// Appends the file's bytes to *text and a line end, so that the next file's
-// first record starts a line. False, *text as it was, when the file cannot
-// be read whole or *text would grow past kOuiTextLimit.
-bool ReadOuiFile(const char* path, std::vector<char>* text);
+struct MappedText {
+    const char* text;  // nullptr: not there, not a regular file, empty or too large
+    int length;
+};
+
+// Maps the file for the rest of the run.
+MappedText MapOuiFile(const char* path);

@@ -2,7 +2,7 @@
 // its target and whether it would wake this machine.
 #include "linux/facts/sighting_diagnosis.h"
 
-#include "linux/facts/oui_file.h"
+#include "linux/facts/makers.h"
 #include "linux/facts/readiness.h"
 #include "linux/facts/system_facts.h"
 
@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <ctime>
-#include <vector>
 
 namespace {
 
@@ -84,19 +83,7 @@ bool SentByThisMachine(const FrameMagic& magic, const MachineState& machine, Dir
     return direction == Direction::kOut || IsWatchedMac(machine, magic.sourceMac);
 }
 
-// One registry per run: read at start, looked up for every target.
-void ReadMakers(OuiRegistry* makers) {
-    static std::vector<char> text;
-    static OuiEntry entries[kOuiEntryCapacity];
-    text.clear();
-    for (const char* path : kOuiRegistryFiles) ReadOuiFile(path, &text);
-    *makers = ParseOuiRegistry(text.data(), static_cast<int>(text.size()), entries, kOuiEntryCapacity);
-}
-
 void StartMachineState(const char* device, bool live, MachineState* machine) {
-    // At start, with the other one-time costs, not at the first magic packet
-    // of a flood.
-    ReadMakers(&machine->makers);
     machine->live = live;
     machine->readAtMs = -1;
     machine->atStart.count = machine->current.count = machine->neighbours.count = 0;
@@ -130,6 +117,6 @@ void DiagnoseSighting(const FrameMagic& magic, MachineState* machine, Sighting* 
     s->targetVendor[0] = '\0';
     if (facts.targetMac == nullptr) return;
     CopyText(s->targetName, kTargetNameSize, EthersName(machine, facts.targetMac));
-    LookUpVendor(machine->makers, facts.targetMac, s->targetVendor, kVendorNameSize);
+    LookUpMaker(facts.targetMac, s->targetVendor, kVendorNameSize);
     AddTargetMacHints(facts.targetMac, macText, &s->diagnosis.hints);
 }

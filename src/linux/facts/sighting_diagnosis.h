@@ -6,7 +6,6 @@
 
 #include "analysis/frame_magic.h"
 #include "analysis/machine_facts.h"
-#include "analysis/oui_registry.h"
 #include "linux/capture/direction.h"
 #include "records/sighting.h"
 
@@ -23,12 +22,10 @@ struct MachineState {
     unsigned char ethersMac[kHardwareAddressLength];  // the last /etc/ethers lookup
     char ethersName[kTargetNameSize];
     std::int64_t ethersAtMs;  // when it was made; -1: never
-    OuiRegistry makers;       // ieee-data's registry; empty when not installed
 };
 
-// Reads the makers' registry, and for a live capture on `device` (nullptr:
-// every interface) the interfaces and their cards (needs CAP_NET_ADMIN for
-// the cards).
+// For a live capture on `device` (nullptr: every interface), reads the
+// interfaces and their cards (needs CAP_NET_ADMIN for the cards).
 void StartMachineState(const char* device, bool live, MachineState* machine);
 
 // Whether this machine sent the frame: a cooked header says so; on one
