@@ -24,7 +24,7 @@ target_compile_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS} PRI
 target_link_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS})
 
 add_executable(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp src/ui/log_text.cpp
-  tests/base/mac_text_test.cpp)
+  tests/base/mac_text_test.cpp tests/base/text_writer_test.cpp)
 target_link_libraries(analysis_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
 target_compile_options(analysis_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME analysis_test COMMAND analysis_test)

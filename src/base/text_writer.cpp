@@ -56,13 +56,18 @@ void PutEscaped(TextWriter& out, const char* prefix, unsigned char byte) {
 
 bool IsControl(unsigned char byte) { return byte < kFirstNonControl || byte == kDelete; }
 
+bool BreaksLine(unsigned char byte, bool name) { return IsControl(byte) || (name && (byte == ' ' || byte == '\\')); }
+
 void PutLine(TextWriter& out, const char* text, bool name) {
-    for (const char* c = text; *c != '\0' && !out.full; ++c) {
-        const unsigned char byte = static_cast<unsigned char>(*c);
-        if (IsControl(byte) || (name && (byte == ' ' || byte == '\\')))
-            PutEscaped(out, "\\x", byte);
-        else
-            PutChar(out, *c);
+    for (const char* c = text; *c != '\0' && !out.full;) {
+        const char* plain = c;  // a run that needs no escape, put whole
+        while (*plain != '\0' && !BreaksLine(static_cast<unsigned char>(*plain), name)) ++plain;
+        if (plain != c) {
+            Put(out, c, static_cast<int>(plain - c));
+            c = plain;
+            continue;
+        }
+        PutEscaped(out, "\\x", static_cast<unsigned char>(*c++));
     }
 }
 
@@ -128,6 +133,13 @@ void PutJsonString(TextWriter& out, const char* text) {
     PutChar(out, '"');
     const unsigned char* s = reinterpret_cast<const unsigned char*>(text == nullptr ? "" : text);
     while (*s != '\0' && !out.full) {
+        const unsigned char* plain = s;  // most text: a run that needs no escape, put whole
+        while (*plain >= kFirstNonControl && *plain < kFirstNonAscii && *plain != '"' && *plain != '\\') ++plain;
+        if (plain != s) {
+            Put(out, reinterpret_cast<const char*>(s), static_cast<int>(plain - s));
+            s = plain;
+            continue;
+        }
         if (*s == '"' || *s == '\\') {
             const char escaped[] = {'\\', static_cast<char>(*s++)};
             Put(out, escaped, sizeof escaped);
