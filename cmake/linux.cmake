@@ -8,18 +8,20 @@ find_library(LUMORA_MNL_LIBRARY mnl REQUIRED)  # libmnl-dev: the rtnetlink quest
 # Lumora.exe listens to IPv4 only and judges its adapter by Windows' own facts.
 set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp
   src/analysis/wake_diagnosis.cpp src/analysis/link_layer.cpp src/analysis/frame_magic.cpp
-  src/analysis/wake_signs.cpp src/analysis/awake_watch.cpp src/analysis/oui_registry.cpp)
+  src/analysis/wake_signs.cpp src/analysis/awake_watch.cpp src/analysis/neighbour_watch.cpp src/analysis/oui_registry.cpp)
 target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
 # The link layers, the diagnosis and the hints, tested without libpcap.
 target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp tests/analysis/windows_readiness_test.cpp
+  tests/analysis/neighbour_watch_test.cpp
   tests/analysis/wake_diagnosis_test.cpp tests/analysis/awake_watch_test.cpp tests/analysis/oui_registry_test.cpp)
 target_include_directories(analysis_test PRIVATE tests)
 
 # The records lumora writes (the sighting, its line and json, the readiness,
 # the summary): portable, plain and under the sanitizers.
 set(LUMORA_RECORDS_SOURCES src/records/readiness_forms.cpp
-  src/records/record_writer.cpp src/records/sighting.cpp src/records/sighting_forms.cpp src/records/summary.cpp src/records/awake_forms.cpp)
+  src/records/record_writer.cpp src/records/sighting.cpp src/records/sighting_forms.cpp src/records/summary.cpp
+  src/records/awake_forms.cpp src/records/unanswered_forms.cpp)
 foreach(variant "" _sanitized)
   add_library(lumora_records${variant} STATIC ${LUMORA_RECORDS_SOURCES})
   target_link_libraries(lumora_records${variant} PUBLIC lumora_analysis${variant})

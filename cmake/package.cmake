@@ -32,6 +32,14 @@ set(LUMORA_INSTALLED_BINARY ${CMAKE_INSTALL_FULL_BINDIR}/lumora)
 set(LUMORA_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING "Where lumora@.service goes, under the prefix")
 configure_file(${CMAKE_SOURCE_DIR}/dist/lumora@.service.in ${CMAKE_BINARY_DIR}/lumora@.service @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/lumora@.service DESTINATION ${LUMORA_SYSTEMD_UNIT_DIR})
+# The card's state when the machine goes to sleep or shuts down, which is
+# the one that counts: a systemd-sleep hook and a unit stopped at shutdown.
+configure_file(${CMAKE_SOURCE_DIR}/dist/lumora-readiness.service.in ${CMAKE_BINARY_DIR}/lumora-readiness.service
+  @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/lumora-readiness.service DESTINATION ${LUMORA_SYSTEMD_UNIT_DIR})
+configure_file(${CMAKE_SOURCE_DIR}/dist/system-sleep-hook.in ${CMAKE_BINARY_DIR}/system-sleep/lumora @ONLY
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+install(PROGRAMS ${CMAKE_BINARY_DIR}/system-sleep/lumora DESTINATION lib/systemd/system-sleep)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumora)
@@ -58,6 +66,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The IEEE registry names each target's maker; lumora works without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ieee-data)
 set(CPACK_STRIP_FILES ON)
+# Enables lumora-readiness.service on install, as Debian's packages do.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/dist/debian/postinst ${CMAKE_SOURCE_DIR}/dist/debian/prerm
+  ${CMAKE_SOURCE_DIR}/dist/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # The copyright and a changelog (signed by the package's contact) beside the
 # package's files, as Debian expects.

@@ -55,6 +55,24 @@ void CloseOldest(MergeBook* book) {
     ++book->closedEarly;
 }
 
+void AddUnansweredTo(MergeAttempt* a, const MergeUnanswered& u) {
+    if (a->unansweredCount < kMergeMaxUnanswered) a->unanswered[a->unansweredCount] = u;
+    ++a->unansweredCount;
+}
+
+// What the book already knows of the new attempt's target: its card's last
+// readiness before it, and who asked for its address around its start.
+void Join(MergeBook* book, MergeAttempt* a) {
+    for (int i = 0; i < book->readinessCount; ++i)
+        if (book->readinessCard[i] == a->target && book->readiness[i].instant <= a->first + book->skew)
+            a->readiness = book->readiness[i];
+    for (MergeUnanswered& u : book->pending) {
+        if (u.target != a->target || u.instant < a->first - book->skew || u.instant > a->first + book->window) continue;
+        AddUnansweredTo(a, u);
+        u = MergeUnanswered{};  // matched: a free slot
+    }
+}
+
 MergeAttempt* OpenAttempt(MergeBook* book, std::uint64_t target, long long instant, const char* time) {
     if (book->openCount == kMergeMaxOpen) CloseOldest(book);
     const int index = book->openCount++;
@@ -66,6 +84,7 @@ MergeAttempt* OpenAttempt(MergeBook* book, std::uint64_t target, long long insta
     Copy(a->firstTime, time);
     Copy(a->lastTime, time);
     book->nextDeadline = std::min(book->nextDeadline, Deadline(*book, *a));
+    Join(book, a);
     return a;
 }
 
@@ -201,6 +220,47 @@ void AddAwake(MergeBook* book, const MergeRecord& r) {
     SetAwake(a, r);
 }
 
+// --- what the target's machine and its segment said ---
+
+// The card's latest record; a full table gives up its oldest.
+void AddReadiness(MergeBook* book, const MergeRecord& r) {
+    int slot = -1;
+    for (int i = 0; i < book->readinessCount && slot < 0; ++i)
+        if (book->readinessCard[i] == r.target) slot = i;
+    if (slot >= 0 && book->readiness[slot].instant > r.instant) return;
+    if (slot < 0 && book->readinessCount < kMergeReadinessCards) slot = book->readinessCount++;
+    if (slot < 0) {
+        slot = 0;
+        for (int i = 1; i < book->readinessCount; ++i)
+            if (book->readiness[i].instant < book->readiness[slot].instant) slot = i;
+    }
+    book->readinessCard[slot] = r.target;
+    MergeReadiness& card = book->readiness[slot];
+    card = MergeReadiness{true, r.instant, {}, {}, {}, {}, {}, r.wouldWake};
+    Copy(card.time, r.time);
+    Copy(card.host, r.host);
+    Copy(card.event, r.event);
+    Copy(card.interface, r.interface);
+    Copy(card.wakeOn, r.wakeOn);
+}
+
+// It belongs to the attempt it came during; else it waits for one to open.
+void AddUnanswered(MergeBook* book, const MergeRecord& r) {
+    MergeUnanswered u{r.target, r.instant, {}, {}, {}, {}, {}, {}, r.count};
+    Copy(u.time, r.time);
+    Copy(u.host, r.host);
+    Copy(u.interface, r.interface);
+    Copy(u.targetIp, r.targetIp);
+    Copy(u.askedByMac, r.askedByMac);
+    Copy(u.askedByIp, r.askedByIp);
+    if (MergeAttempt* a = FindAttempt(book, r.target, r.instant, book->skew, book->window)) {
+        AddUnansweredTo(a, u);
+        return;
+    }
+    book->pending[book->pendingNext] = u;
+    book->pendingNext = (book->pendingNext + 1) % kMergePendingUnanswered;
+}
+
 // --- closing ---
 
 // Closes the attempts whose deadline the horizon passed, `all` for every one,
@@ -232,15 +292,20 @@ void StartMergeBook(MergeBook* book, long gapSeconds, MergeEmit emit, void* cont
     book->horizon = LLONG_MIN;
     book->nextDeadline = LLONG_MAX;
     book->openCount = 0;
+    book->readinessCount = 0;
+    book->pendingNext = 0;
+    std::memset(book->pending, 0, sizeof book->pending);
     book->emit = emit;
     book->context = context;
 }
 
 void AddMergeRecord(MergeBook* book, const MergeRecord& record) {
-    if (record.kind == MergeRecordKind::kMagic)
-        AddMagic(book, record);
-    else
-        AddAwake(book, record);
+    switch (record.kind) {
+        case MergeRecordKind::kMagic: AddMagic(book, record); break;
+        case MergeRecordKind::kAwake: AddAwake(book, record); break;
+        case MergeRecordKind::kReadiness: AddReadiness(book, record); break;
+        case MergeRecordKind::kUnanswered: AddUnanswered(book, record); break;
+    }
     book->horizon = std::max(book->horizon, record.instant);
     if (book->nextDeadline < book->horizon) CloseDue(book, false);
 }

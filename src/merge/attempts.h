@@ -27,6 +27,12 @@ constexpr int kMergeMaxMonitors = 16;
 // Distinct hint codes of a whole merge; each sender and monitor keeps its
 // hints as bits in this table. Codes past it are dropped (and counted).
 constexpr int kMergeHintNames = 64;
+// Cards whose last readiness record is kept; past it the oldest gives way.
+constexpr int kMergeReadinessCards = 256;
+// Unanswered bursts kept per attempt (the rest are counted), and kept for
+// attempts yet to open (the clocks of hosts differ).
+constexpr int kMergeMaxUnanswered = 2;
+constexpr int kMergePendingUnanswered = 32;
 
 struct MergeSender {
     char host[kMergeHostSize];
@@ -54,6 +60,31 @@ struct MergeAwake {
     char evidenceSource[kMergeAddressSize];
 };
 
+// A card's state as its machine last went to sleep or shut down.
+struct MergeReadiness {
+    bool known;
+    long long instant;
+    char time[kMergeTimeSize];
+    char host[kMergeHostSize];
+    char event[kMergeEventSize];
+    char interface[kMergeInterfaceSize];
+    char wakeOn[kMergeWakeOnSize];
+    Tristate wouldWake;
+};
+
+// A question for the target's address that no one answered, from a monitor.
+struct MergeUnanswered {
+    std::uint64_t target;
+    long long instant;
+    char time[kMergeTimeSize];
+    char host[kMergeHostSize];
+    char interface[kMergeInterfaceSize];
+    char targetIp[kMergeAddressSize];
+    char askedByMac[kMergeAddressSize];
+    char askedByIp[kMergeAddressSize];
+    long count;
+};
+
 struct MergeAttempt {
     std::uint64_t target;
     char vendor[kMergeVendorSize];
@@ -71,6 +102,9 @@ struct MergeAttempt {
     int monitorCount;
     bool crowded;  // more senders or monitors than kept
     MergeAwake awake;
+    MergeReadiness readiness;  // the target's last before the attempt
+    MergeUnanswered unanswered[kMergeMaxUnanswered];
+    int unansweredCount;       // all that came, kept or not
 };
 
 struct MergeHintNames {
@@ -92,6 +126,11 @@ struct MergeBook {
     int openCount;
     int closing[kMergeMaxOpen];
     MergeHintNames hintNames;
+    std::uint64_t readinessCard[kMergeReadinessCards];
+    MergeReadiness readiness[kMergeReadinessCards];
+    int readinessCount;
+    MergeUnanswered pending[kMergePendingUnanswered];  // a ring of the latest not yet matched
+    int pendingNext;
     long hintsDropped;
     long closedEarly;
     long crowdedAttempts;

@@ -8,7 +8,6 @@ using namespace text_writer;
 
 namespace {
 
-constexpr int kClockSize = 16;
 constexpr int kNamesShown = 3;  // per list in the line, then "and N more"
 
 constexpr int kEscapedByte = 6;         // \u00XX, the most one byte can take
@@ -16,24 +15,17 @@ constexpr int kEntryPunctuation = 64;   // an entry's keys, quotes and braces
 constexpr int kAttemptPunctuation = 512;
 constexpr int kEntryText = (kMergeHostSize + kMergeInterfaceSize + kMergeAddressSize) * kEscapedByte +
                            kMergeHintNames * (kMergeHintCodeSize * kEscapedByte + kEntryPunctuation);
+constexpr int kReadinessText = (kMergeTimeSize + kMergeHostSize + kMergeEventSize + kMergeInterfaceSize +
+                                kMergeWakeOnSize) * kEscapedByte + kEntryPunctuation;
+constexpr int kUnansweredText = (kMergeTimeSize + kMergeHostSize + kMergeInterfaceSize + 3 * kMergeAddressSize) *
+                                    kEscapedByte + kEntryPunctuation;
 static_assert(kMergeAttemptTextSize > (kMergeMaxSenders + kMergeMaxMonitors) * kEntryText +
                                           (kMergeWhySize + kMergeVendorSize + 2 * kMergeTimeSize) * kEscapedByte +
+                                          kReadinessText + kMergeMaxUnanswered * kUnansweredText +
                                           kAttemptPunctuation,
               "room for an attempt with every list full and every byte escaped");
 
 // --- line ---
-
-void PutClock(TextWriter& out, long long instant) {
-    const std::time_t seconds = static_cast<std::time_t>(instant / kMicrosecondsPerSecond);
-    const long long micro = instant % kMicrosecondsPerSecond;
-    std::tm local{};
-    char clock[kClockSize];
-    if (localtime_r(&seconds, &local) == nullptr || std::strftime(clock, sizeof clock, "%H:%M:%S", &local) == 0) {
-        out.full = true;
-        return;
-    }
-    PutFormat(out, "%s.%06lld", clock, micro < 0 ? micro + kMicrosecondsPerSecond : micro);
-}
 
 void PutLineSender(TextWriter& out, const MergeSender& s) {
     PutLineName(out, s.host);
@@ -122,6 +114,39 @@ void PutJsonMonitors(TextWriter& out, const MergeAttempt& a, const MergeHintName
     PutChar(out, ']');
 }
 
+// "target_readiness": what the target's machine recorded last before the
+// attempt, or null.
+void PutJsonReadiness(TextWriter& out, const MergeReadiness& r) {
+    if (!r.known) {
+        PutText(out, ",\"target_readiness\":null");
+        return;
+    }
+    PutText(out, ",\"target_readiness\":{\"host\":");
+    PutJsonOptional(out, r.host);
+    PutJsonOptionalKey(out, "time", r.time);
+    PutJsonOptionalKey(out, "event", r.event);
+    PutJsonOptionalKey(out, "interface", r.interface);
+    PutJsonOptionalKey(out, "wake_on", r.wakeOn);
+    PutFormat(out, ",\"would_wake\":%s}", TristateJson(r.wouldWake));
+}
+
+void PutJsonUnanswered(TextWriter& out, const MergeAttempt& a) {
+    PutText(out, ",\"unanswered\":[");
+    const int kept = a.unansweredCount < kMergeMaxUnanswered ? a.unansweredCount : kMergeMaxUnanswered;
+    for (int i = 0; i < kept; ++i) {
+        const MergeUnanswered& u = a.unanswered[i];
+        PutText(out, i == 0 ? "{\"host\":" : ",{\"host\":");
+        PutJsonOptional(out, u.host);
+        PutJsonOptionalKey(out, "interface", u.interface);
+        PutJsonOptionalKey(out, "time", u.time);
+        PutJsonOptionalKey(out, "target_ip", u.targetIp);
+        PutJsonOptionalKey(out, "asked_by_mac", u.askedByMac);
+        PutJsonOptionalKey(out, "asked_by_ip", u.askedByIp);
+        PutFormat(out, ",\"count\":%ld}", u.count);
+    }
+    PutChar(out, ']');
+}
+
 void PutJsonAwake(TextWriter& out, const MergeAwake& w) {
     PutJsonOptionalKey(out, "outcome", WakeOutcomeWord(w.outcome));
     PutJsonOptionalKey(out, "outcome_host", w.outcome == WakeOutcome::kNone ? "" : w.host);
@@ -140,7 +165,7 @@ int FormatMergeAttemptLine(const MergeAttempt& a, const MergeHintNames& names, M
     TextWriter out = WriterOn(text, size);
     char mac[kMacTextSize];
     FormatMergeMac(a.target, mac);
-    PutClock(out, a.first);
+    PutMergeClock(out, a.first, true);
     PutFormat(out, " %s target %s", MergeVerdictName(verdict), mac);
     if (a.vendor[0] != '\0') {
         PutText(out, " (");
@@ -172,6 +197,8 @@ int FormatMergeAttemptJson(const MergeAttempt& a, const MergeHintNames& names, M
     PutJsonSenders(out, a, names);
     PutJsonMonitors(out, a, names);
     PutJsonAwake(out, a.awake);
+    PutJsonReadiness(out, a.readiness);
+    PutJsonUnanswered(out, a);
     PutJsonOptionalKey(out, "verdict", MergeVerdictName(verdict));
     PutJsonOptionalKey(out, "why", why);
     PutText(out, "}\n");

@@ -61,6 +61,7 @@ struct RecordKeys {
     bool knownKind;
     std::string_view kind;
     std::string_view outcome;
+    std::string_view mac;  // a readiness record's card, its target
 };
 
 void ReadTime(dom::element value, MergeRecord* r, RecordKeys* keys) {
@@ -136,6 +137,19 @@ void ReadField(std::string_view key, dom::element value, MergeRecord* r, RecordK
     if (key == "evidence") return CopyString(value, r->evidence);
     if (key == "evidence_source") return CopyString(value, r->evidenceSource);
     if (key == "magic_time") return ReadMagicTime(value, r);
+    if (key == "mac") {
+        if (value.get_string().get(keys->mac) != simdjson::SUCCESS) keys->mac = {};
+        return;
+    }
+    if (key == "event") return CopyString(value, r->event);
+    if (key == "wake_on") return CopyString(value, r->wakeOn);
+    if (key == "target_ip") return CopyString(value, r->targetIp);
+    if (key == "asked_by_mac") return CopyString(value, r->askedByMac);
+    if (key == "asked_by_ip") return CopyString(value, r->askedByIp);
+    if (key == "count") {
+        std::int64_t count = 0;
+        r->count = value.get_int64().get(count) == simdjson::SUCCESS ? static_cast<long>(count) : 0;
+    }
 }
 
 
@@ -152,6 +166,16 @@ MergeLineKind CheckKind(const RecordKeys& keys, MergeRecord* r, MergeProblem* pr
         if (!keys.hasDirection) return Damaged(problem, "a magic packet's record without direction \"in\" or \"out\"");
         return MergeLineKind::kRecord;
     }
+    if (keys.kind == "readiness") {
+        r->kind = MergeRecordKind::kReadiness;
+        if (r->event[0] == '\0') return Damaged(problem, "a readiness record without its event");
+        return MergeLineKind::kRecord;
+    }
+    if (keys.kind == "unanswered") {
+        r->kind = MergeRecordKind::kUnanswered;
+        if (r->targetIp[0] == '\0') return Damaged(problem, "an unanswered record without its target_ip");
+        return MergeLineKind::kRecord;
+    }
     if (keys.kind != "awake") return MergeLineKind::kForeign;  // a kind of record a merge does not read
     r->kind = MergeRecordKind::kAwake;
     r->outcome = WakeOutcomeOfWord(keys.outcome.data(), keys.outcome.size());
@@ -165,6 +189,11 @@ MergeLineKind ReadRecord(dom::object object, std::string_view journalHost, Merge
     *r = MergeRecord{};
     RecordKeys keys{};
     for (dom::key_value_pair field : object) ReadField(field.key, field.value, r, &keys);
+    // A readiness record names its card's MAC, --check's objects too, which carry no record kind.
+    if (keys.knownKind && keys.kind == "readiness" && !keys.hasTarget) {
+        keys.hasTarget = true;
+        keys.targetRead = ParseMergeMac(keys.mac.data(), keys.mac.size(), &r->target);
+    }
     if (!keys.hasTarget) return MergeLineKind::kForeign;
     if (!keys.targetRead) return Damaged(problem, "a lumora record whose target_mac is not a MAC");
     if (!keys.timeRead) return Damaged(problem, "a lumora record without a readable time");

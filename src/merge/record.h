@@ -19,6 +19,8 @@ constexpr int kMergeVendorSize = 64;
 constexpr int kMergeEvidenceSize = 32;
 constexpr int kMergeHintCodeSize = 32;
 constexpr int kMergeRecordHints = 16;     // hint codes kept from one record
+constexpr int kMergeEventSize = 32;       // "suspend-then-hibernate"
+constexpr int kMergeWakeOnSize = 12;      // ethtool's letters, "pumbagsf"
 
 // The longest line read whole; a longer one is named and skipped. lumora's
 // longest record, a 64 KiB payload in hex, fits with room to spare.
@@ -27,7 +29,7 @@ constexpr std::size_t kMergeMaxLine = 512 * 1024;
 // parser reads ahead in blocks.
 constexpr std::size_t kMergeLinePadding = 64;
 
-enum class MergeRecordKind { kMagic, kAwake };
+enum class MergeRecordKind { kMagic, kAwake, kReadiness, kUnanswered };
 
 struct MergeRecord {
     MergeRecordKind kind;
@@ -35,12 +37,12 @@ struct MergeRecord {
     char time[kMergeTimeSize];   // as the record writes it
     char host[kMergeHostSize];   // the record's host, else the journal's _HOSTNAME
     char interface[kMergeInterfaceSize];
-    std::uint64_t target;        // the target MAC as a key: see ParseMergeMac
+    std::uint64_t target;        // the target MAC (a readiness record's card) as a key: see ParseMergeMac
     // A magic packet's.
     bool outgoing;
     char destination[kMergeAddressSize];
     char vendor[kMergeVendorSize];
-    Tristate wouldWake;
+    Tristate wouldWake;          // also a readiness record's
     char hints[kMergeRecordHints][kMergeHintCodeSize];
     int hintCount;
     // An awake record's.
@@ -52,6 +54,14 @@ struct MergeRecord {
     bool hasMagicTime;
     long long magicInstant;
     char magicTime[kMergeTimeSize];
+    // A readiness record's: the card's state as the machine went to sleep or shut down.
+    char event[kMergeEventSize];
+    char wakeOn[kMergeWakeOnSize];
+    // An unanswered record's: who asked for the target's address, how often.
+    char targetIp[kMergeAddressSize];
+    char askedByMac[kMergeAddressSize];
+    char askedByIp[kMergeAddressSize];
+    long count;
 };
 
 enum class MergeLineKind {

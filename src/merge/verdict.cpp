@@ -3,12 +3,16 @@
 #include "base/text_writer.h"
 
 #include <cstring>
+#include <ctime>
+
+#include "base/time_units.h"
 
 using namespace text_writer;
 
 namespace {
 
 constexpr int kNamesShown = 3;  // then "and N more"
+constexpr int kClockSize = 16;
 constexpr char kUnnamedHost[] = "an unnamed host";
 
 const char* HostName(const char* host) { return host[0] == '\0' ? kUnnamedHost : host; }
@@ -104,7 +108,56 @@ void PutDepartures(TextWriter& out, const MergeAttempt& a) {
     if (shown < a.senderCount) PutFormat(out, " and %d more", a.senderCount - shown);
 }
 
+bool ReadinessSaysArmed(const MergeReadiness& r) { return r.known && r.wouldWake == Tristate::kYes; }
+
+// "vm went to sleep (suspend) at 22:14:03 with eth0 Wake-on d: its card was
+// not armed": what the target's machine recorded as it went to sleep or
+// shut down, the card's state that counts.
+void PutReadiness(TextWriter& out, const MergeReadiness& r) {
+    const bool sleep = std::strcmp(r.event, "reboot") != 0 && std::strcmp(r.event, "kexec") != 0 &&
+                       std::strcmp(r.event, "poweroff") != 0 && std::strcmp(r.event, "halt") != 0 &&
+                       std::strcmp(r.event, "shutdown") != 0;
+    const bool restart = std::strcmp(r.event, "reboot") == 0 || std::strcmp(r.event, "kexec") == 0;
+    PutFormat(out, "%s %s (%s) at ", HostName(r.host), sleep ? "went to sleep" : restart ? "restarted" : "shut down",
+              r.event);
+    PutMergeClock(out, r.instant, false);
+    PutFormat(out, " with %s Wake-on %s: ", r.interface[0] != '\0' ? r.interface : "its card",
+              r.wakeOn[0] != '\0' ? r.wakeOn : "unknown");
+    if (r.wouldWake == Tristate::kUnknown)
+        PutText(out, "whether its card was armed is not known");
+    else
+        PutText(out, r.wouldWake == Tristate::kYes ? "its card was armed" : "its card was not armed");
+}
+
+bool Disarmed(const MergeReadiness& r) { return r.known && r.wouldWake == Tristate::kNo; }
+
+// A card that was not armed is the cause, said first; one that was points
+// past the card, said after what was seen.
+MergeVerdict NoWake(TextWriter& out, const MergeAttempt& a) {
+    if (!a.readiness.known || Disarmed(a.readiness)) return MergeVerdict::kNoWake;
+    PutText(out, "; ");
+    PutReadiness(out, a.readiness);
+    if (ReadinessSaysArmed(a.readiness)) PutText(out, ", so look at the firmware");
+    return MergeVerdict::kNoWake;
+}
+
+void PutCauseFirst(TextWriter& out, const MergeAttempt& a) {
+    if (!Disarmed(a.readiness)) return;
+    PutReadiness(out, a.readiness);
+    PutText(out, "; ");
+}
+
+// A router with a packet for the sleeping target's own address asks for it
+// first, and drops the packet when no answer comes.
+void PutLostAtRouter(TextWriter& out, const MergeUnanswered& u) {
+    const bool ipv6 = std::strchr(u.targetIp, ':') != nullptr;
+    PutFormat(out, "lost at the router: its %s for %s went unanswered (the target asleep); wake by the segment's "
+                   "broadcast address or give the router a static %s entry; ",
+              ipv6 ? "neighbour solicitations" : "ARP requests", u.targetIp, ipv6 ? "neighbour" : "ARP");
+}
+
 MergeVerdict Lost(TextWriter& out, const MergeAttempt& a) {
+    if (a.unansweredCount > 0) PutLostAtRouter(out, a.unanswered[0]);
     PutDepartures(out, a);
     PutText(out, "; no monitor saw it");
     if (a.awake.outcome != WakeOutcome::kNoSign) return MergeVerdict::kLost;
@@ -131,15 +184,17 @@ MergeVerdict Judge(TextWriter& out, const MergeAttempt& a, const MergeHintNames&
         return outcome == WakeOutcome::kWoke ? MergeVerdict::kWoke : MergeVerdict::kAlreadyAwake;
     }
     if (const MergeMonitor* refusing = RefusingMonitor(a)) {
+        PutCauseFirst(out, a);
         PutRefusal(out, *refusing, names);
-        return MergeVerdict::kNoWake;
+        return NoWake(out, a);
     }
     if (outcome == WakeOutcome::kNoSign && a.monitorCount > 0) {
+        PutCauseFirst(out, a);
         PutText(out, "seen by ");
         PutMonitorHosts(out, a);
         PutText(out, ", but ");
         PutNoSign(out, a.awake);
-        return MergeVerdict::kNoWake;
+        return NoWake(out, a);
     }
     if (a.senderCount > 0 && !SeenElsewhere(a)) return Lost(out, a);
     return Unknown(out, a);
@@ -157,6 +212,20 @@ const char* MergeVerdictName(MergeVerdict verdict) {
         case MergeVerdict::kCount: break;
     }
     return "unknown";
+}
+
+void PutMergeClock(TextWriter& out, long long instant, bool microseconds) {
+    const std::time_t seconds = static_cast<std::time_t>(instant / kMicrosecondsPerSecond);
+    long long micro = instant % kMicrosecondsPerSecond;
+    if (micro < 0) micro += kMicrosecondsPerSecond;
+    std::tm local{};
+    char clock[kClockSize];
+    if (localtime_r(&seconds, &local) == nullptr || std::strftime(clock, sizeof clock, "%H:%M:%S", &local) == 0) {
+        out.full = true;
+        return;
+    }
+    PutText(out, clock);
+    if (microseconds) PutFormat(out, ".%06lld", micro);
 }
 
 void PutMergeHintCodes(TextWriter& out, std::uint64_t hints, const MergeHintNames& names, const char* separator) {

@@ -24,5 +24,8 @@ const char* MergeVerdictName(MergeVerdict verdict);  // "no_wake"
 // it not fit).
 MergeVerdict JudgeMergeAttempt(const MergeAttempt& attempt, const MergeHintNames& names, char* why, int size);
 
+// The instant's local time of day, "22:14:03", with ".123456" if asked.
+void PutMergeClock(text_writer::TextWriter& out, long long instant, bool microseconds);
+
 // The codes of the hint bits, in the table's order, `separator` between.
 void PutMergeHintCodes(text_writer::TextWriter& out, std::uint64_t hints, const MergeHintNames& names, const char* separator);

@@ -12,6 +12,7 @@ namespace {
 using namespace record_writer;
 
 constexpr int kDevicelessNamesShown = 8;  // then "and N more"
+constexpr int kRecordTimeSize = 64;
 
 const char* WakeOnLanName(WakeOnLan state) {
     switch (state) {
@@ -106,6 +107,25 @@ int FormatReadinessJson(const LocalInterface& interface, const CardReadiness& re
     PutFormat(out, ",\"secureon\":%s", TristateJson(SecureOnSet(card)));
     PutJsonOptionalKey(out, "device_wakeup", DeviceWakeupName(card.deviceWakeup));
     PutFormat(out, ",\"wakes_on_magic_packet\":%s", TristateJson(readiness.wakesOnMagicPacket));
+    PutJsonHints(out, readiness.hints);
+    PutText(out, "}\n");
+    return Finish(out);
+}
+
+int FormatReadinessRecord(const LocalInterface& interface, const CardReadiness& readiness, const CaptureTime& time,
+                          const char* host, const char* event, char* text, int size) {
+    if (text == nullptr || size <= 0) return -1;
+    TextWriter out = WriterOn(text, size);
+    char when[kRecordTimeSize];
+    if (!Rfc3339Time(time, when, sizeof when)) out.full = true;
+    PutText(out, "{\"record\":\"readiness\",\"time\":");
+    PutJsonString(out, when);
+    PutJsonOptionalKey(out, "host", host);
+    PutJsonStringKey(out, "event", event);
+    PutJsonStringKey(out, "interface", interface.name);
+    PutInterfaceMac(out, interface, true);
+    PutJsonModes(out, "wake_on", interface.card, interface.card.enabled);
+    PutFormat(out, ",\"would_wake\":%s", TristateJson(readiness.wakesOnMagicPacket));
     PutJsonHints(out, readiness.hints);
     PutText(out, "}\n");
     return Finish(out);

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "analysis/awake_watch.h"
+#include "analysis/neighbour_watch.h"
 #include "analysis/frame_magic.h"
 #include "analysis/link_layer.h"
 #include "analysis/magic_packet.h"
@@ -24,12 +25,13 @@
 #include "linux/program/commands.h"
 #include "records/awake_forms.h"
 #include "records/summary.h"
+#include "records/unanswered_forms.h"
 
 using text_writer::Plural;
 
 namespace {
 
-constexpr int kAwakeTextSize = 512;
+constexpr int kFindingTextSize = 512;  // an outcome's or an unanswered question's line or record
 constexpr int kWatchTickMs = 100;  // the capture's own buffer timeout too
 constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
 constexpr int kSummaryLineSize = 512;
@@ -43,7 +45,8 @@ SightingSummary summary{};
 char hostName[kHostNameSize] = "";  // every json record names its machine
 MachineState machine{};  // large: not on the stack
 AwakeWatch awakeWatch;   // likewise
-char awakeText[kAwakeTextSize];
+NeighbourWatch neighbourWatch;
+char findingText[kFindingTextSize];
 
 struct Session {
     const Options* options = nullptr;
@@ -88,13 +91,12 @@ void EndOutput(Session* session, Written written) {
 }
 
 // -i names the interface; every interface's frames say theirs; a file's do not.
-const char* InterfaceOf(Session* session, const FrameMagic& magic) {
+const char* InterfaceOf(Session* session, int interfaceIndex) {
     const Options& options = *session->options;
     if (options.readFile != nullptr) return nullptr;
     if (options.device != nullptr) return options.device;
-    if (magic.interfaceIndex <= 0) return "any";
-    if (if_indextoname(static_cast<unsigned>(magic.interfaceIndex), session->interfaceName) == nullptr)
-        return "any";
+    if (interfaceIndex <= 0) return "any";
+    if (if_indextoname(static_cast<unsigned>(interfaceIndex), session->interfaceName) == nullptr) return "any";
     return session->interfaceName;
 }
 
@@ -102,7 +104,7 @@ Sighting Describe(Session* session, const pcap_pkthdr* header, const FrameMagic&
     Sighting sighting{};
     sighting.time = CaptureTime{header->ts.tv_sec, static_cast<int>(header->ts.tv_usec)};
     sighting.host = hostName;
-    sighting.interfaceName = InterfaceOf(session, magic);
+    sighting.interfaceName = InterfaceOf(session, magic.interfaceIndex);
     sighting.truncated = header->caplen < header->len;
     DescribeFrameMagic(magic, &sighting);
     return sighting;
@@ -132,8 +134,20 @@ WatchTime Now() {
     return WatchTimeOf(now);
 }
 
-// A wake attempt's outcome, the moment it is known: a line or record on
+// What the watches find, the moment it is known: a line or record on
 // standard output, or beside the reports a line on standard error.
+void PrintFinding(Session* session, int length) {
+    if (session->outputEnded || length <= 0) return;
+    if (session->options->format == OutputFormat::kReport) {
+        findingText[length - 1] = '\0';  // PrintMessage ends the line
+        return PrintMessage("%s", findingText);
+    }
+    const Written written = PrintReport(findingText);
+    if (written != Written::kWhole) EndOutput(session, written);
+}
+
+const char* NameOrNone(const char* interfaceName) { return interfaceName[0] != '\0' ? interfaceName : nullptr; }
+
 void OnOutcome(const WakeOutcomeRecord& record, void* context) {
     Session* session = static_cast<Session*>(context);
     const Options& options = *session->options;
@@ -142,18 +156,18 @@ void OnOutcome(const WakeOutcomeRecord& record, void* context) {
         session->outcome = record.outcome;
         Stop(session, false);
     }
-    if (session->outputEnded) return;
-    const char* interfaceName = record.interfaceName[0] != '\0' ? record.interfaceName : nullptr;
-    const int length = options.format == OutputFormat::kJson
-                           ? FormatAwakeJson(record, hostName, interfaceName, awakeText, sizeof awakeText)
-                           : FormatAwakeLine(record, interfaceName, awakeText, sizeof awakeText);
-    if (length <= 0) return;
-    if (options.format == OutputFormat::kReport) {
-        awakeText[length - 1] = '\0';  // PrintMessage ends the line
-        return PrintMessage("%s", awakeText);
-    }
-    const Written written = PrintReport(awakeText);
-    if (written != Written::kWhole) EndOutput(session, written);
+    const char* interfaceName = NameOrNone(record.interfaceName);
+    PrintFinding(session, options.format == OutputFormat::kJson
+                              ? FormatAwakeJson(record, hostName, interfaceName, findingText, sizeof findingText)
+                              : FormatAwakeLine(record, interfaceName, findingText, sizeof findingText));
+}
+
+void OnUnanswered(const UnansweredRecord& record, void* context) {
+    Session* session = static_cast<Session*>(context);
+    const char* interfaceName = NameOrNone(record.interfaceName);
+    PrintFinding(session, session->options->format == OutputFormat::kJson
+                              ? FormatUnansweredJson(record, hostName, interfaceName, findingText, sizeof findingText)
+                              : FormatUnansweredLine(record, interfaceName, findingText, sizeof findingText));
 }
 
 // Every frame that holds no magic packet may show its sender awake; the one
@@ -164,12 +178,18 @@ void WatchFrame(Session* session, const pcap_pkthdr* header, const unsigned char
     // A system that comes up says so to everyone (DHCP, ARP, solicitations,
     // listener reports); what it sends to one host matters only while an
     // attempt waits for it.
-    if (!IsGroupAddressed(view) && !AwaitsSign(awakeWatch, view.source)) return;
+    // A reply to a question goes to its asker alone: looked at while one waits.
+    if (!IsGroupAddressed(view) && !AwaitsSign(awakeWatch, view.source) && !AwaitsAnswer(neighbourWatch)) return;
     const int rest = view.offset < length ? length - view.offset : 0;
+    const unsigned char* packet = rest > 0 ? bytes + view.offset : nullptr;
     WakeSignSource source{};
-    const WakeSign sign = ClassifyNonMagicFrame(view.etherType, rest > 0 ? bytes + view.offset : nullptr, rest, &source);
-    const bool woke = NoteWakeSign(&awakeWatch, view.source, WatchTimeOf(header->ts), sign, source);
+    const WakeSign sign = ClassifyNonMagicFrame(view.etherType, packet, rest, &source);
+    const WatchTime time = WatchTimeOf(header->ts);
+    const bool woke = NoteWakeSign(&awakeWatch, view.source, time, sign, source);
     if (woke && session->frameFile != nullptr && !WriteFrame(session->frameFile, header, bytes)) Stop(session, true);
+    NeighbourMessage message{};
+    if (ReadNeighbourMessage(view.etherType, packet, rest, &message))
+        NoteNeighbourMessage(&neighbourWatch, view.source, message, time, InterfaceOf(session, view.interfaceIndex));
 }
 
 void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes) {
@@ -207,6 +227,12 @@ void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char
     if (++session->reports == session->count) Stop(session, false);
 }
 
+// The capture's clock moves both watches on.
+void Advance(WatchTime time) {
+    AdvanceAwakeWatch(&awakeWatch, time);
+    AdvanceNeighbourWatch(&neighbourWatch, time);
+}
+
 // Live and watching for signs, the loop does not block in libpcap, which
 // may wait for frames forever on a silent network: it waits here, at most a
 // tick, so that an awake window ends on the clock. A stop signal cuts the
@@ -242,7 +268,7 @@ void Capture(Session* session, const char* source) {
             continue;
         }
         // Live, a window ends on the clock even when nothing comes.
-        if (session->watchAwake) AdvanceAwakeWatch(&awakeWatch, Now());
+        if (session->watchAwake) Advance(Now());
     }
 }
 
@@ -252,8 +278,9 @@ void Capture(Session* session, const char* source) {
 void FinishWatch(Session* session) {
     if (!session->watchAwake) return;
     if (session->count > 0 && session->reports == session->count) return;
-    if (session->options->readFile == nullptr) AdvanceAwakeWatch(&awakeWatch, Now());
+    if (session->options->readFile == nullptr) Advance(Now());
     FinishAwakeWatch(&awakeWatch);
+    FinishNeighbourWatch(&neighbourWatch);
 }
 
 // The frames tell who sent them where the link records source MACs, and the
@@ -358,6 +385,7 @@ int OpenSession(const Options& options, Session* session) {
     session->count = options.count;
     session->watchAwake = CanWatchAwake(options, session->linkType);
     StartAwakeWatch(&awakeWatch, options.awakeWindow * kMicrosecondsPerSecond, OnOutcome, session);
+    StartNeighbourWatch(&neighbourWatch, OnUnanswered, session);
     return kExitOk;
 }
 

@@ -1,4 +1,7 @@
 // lumora --check, and the readiness lines a live capture starts with.
+#include <sys/time.h>
+#include <unistd.h>
+
 #include <cstring>
 
 #include "analysis/wake_diagnosis.h"
@@ -10,6 +13,7 @@
 namespace {
 
 constexpr int kReadinessTextSize = 4096;
+constexpr int kHostNameSize = 256;  // HOST_NAME_MAX is 64; room to spare
 
 // Shares the one line of interfaces with no device: never one named with -i.
 bool Deviceless(const LocalInterface& interface, const char* device) {
@@ -62,12 +66,39 @@ ReadinessPrinted PrintReadiness(const LocalInterfaces& interfaces, const char* d
     return printed;
 }
 
+namespace {
+
+// --event: one record per card, each with the time and the machine's name,
+// for the journal the moment the machine goes to sleep or shuts down.
+ReadinessPrinted PrintRecords(const LocalInterfaces& interfaces, const char* device, const char* event) {
+    timeval now{};
+    gettimeofday(&now, nullptr);
+    const CaptureTime time{now.tv_sec, static_cast<int>(now.tv_usec)};
+    char host[kHostNameSize] = "";
+    if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';  // a name too long is left unterminated: none
+    ReadinessPrinted printed{0, Written::kWhole};
+    for (int i = 0; i < interfaces.count && printed.written == Written::kWhole; ++i) {
+        const LocalInterface& interface = interfaces.items[i];
+        if (!IsChecked(interface, device) || Deviceless(interface, device)) continue;
+        const CardReadiness readiness = JudgeCard(interface);
+        if (readiness.wakesOnMagicPacket == Tristate::kYes) ++printed.wakes;
+        char text[kReadinessTextSize];
+        const int length = FormatReadinessRecord(interface, readiness, time, host, event, text, sizeof text);
+        if (length > 0) printed.written = PrintOut(text, length);
+    }
+    return printed;
+}
+
+}  // namespace
+
 // 0 when a checked interface would wake the machine, 1 when none would or
 // none could be read.
 int RunCheck(const Options& options) {
     static LocalInterfaces interfaces;  // large: kept off the stack
     if (!ReadMachineAtStart(options.device, &interfaces)) return kExitFailure;
-    const ReadinessPrinted printed = PrintReadiness(interfaces, options.device, options.format, false);
+    const ReadinessPrinted printed = options.event != nullptr
+                                         ? PrintRecords(interfaces, options.device, options.event)
+                                         : PrintReadiness(interfaces, options.device, options.format, false);
     if (printed.written != Written::kWhole) return ExitStatusOf(printed.written);
     return printed.wakes > 0 ? kExitOk : kExitFailure;
 }

@@ -24,7 +24,7 @@ constexpr int kNameSize = 32;
 constexpr int kFirstLongOnly = 256;  // getopt codes of long-only options: past every char value
 
 // How an option's value is read.
-enum class Take : std::uint8_t { kFlag, kNumber, kText, kMac, kFormat, kDirection, kMode, kHelp, kVersion };
+enum class Take : std::uint8_t { kFlag, kNumber, kText, kMac, kFormat, kDirection, kEvent, kMode, kHelp, kVersion };
 
 constexpr unsigned Of(Mode mode) { return 1u << static_cast<int>(mode); }
 constexpr unsigned kCapture = Of(Mode::kCapture);
@@ -51,6 +51,7 @@ const OptionSpec kSpecs[] = {
     {'\0', "format", Take::kFormat, kCapture | kPrinting, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
     {'\0', "gap", Take::kNumber, Of(Mode::kMerge), Mode::kCapture, kMergeDefaultGapSeconds, 1, kMergeMaxGapSeconds,
      "gap", "whole seconds"},
+    {'\0', "event", Take::kEvent, Of(Mode::kCheck), Mode::kCapture, 0, 0, 0, nullptr, nullptr},
     {'\0', "promisc", Take::kFlag, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
     {'Q', "direction", Take::kDirection, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
     {'r', "read", Take::kText, kCapture, Mode::kCapture, 0, 0, 0, nullptr, nullptr},
@@ -99,6 +100,14 @@ constexpr Named<Direction> kDirections[] = {
     {"inout", Direction::kInOut},
 };
 
+// What the machine is about to do when --check --event records its cards:
+// systemd-sleep's words, and the shutdowns.
+constexpr Named<const char*> kEvents[] = {
+    {"suspend", "suspend"}, {"hibernate", "hibernate"}, {"hybrid-sleep", "hybrid-sleep"},
+    {"suspend-then-hibernate", "suspend-then-hibernate"}, {"poweroff", "poweroff"}, {"reboot", "reboot"},
+    {"halt", "halt"}, {"kexec", "kexec"}, {"shutdown", "shutdown"},
+};
+
 constexpr Named<OutputFormat> kFormats[] = {
     {"report", OutputFormat::kReport},
     {"line", OutputFormat::kLine},
@@ -110,7 +119,7 @@ constexpr char kHelp[] =
     "              [-w FILE] [-Z USER]\n"
     "              [--mac MAC] [--format report|line|json] [--timeout SECONDS]\n"
     "              [--awake-window SECONDS] [--until-awake] [EXPRESSION]\n"
-    "       lumora --check [-i IFACE] [--format line|json]\n"
+    "       lumora --check [-i IFACE] [--format line|json] [--event EVENT]\n"
     "       lumora --merge [--format line|json] [--gap SECONDS] [FILE...]\n"
     "       lumora -D | --list-hints\n"
     "Prints a report for every Wake-on-LAN magic packet this machine receives:\n"
@@ -142,6 +151,10 @@ constexpr char kHelp[] =
     "                         packet came within --timeout\n"
     "      --check            say whether each card would wake this machine, exit\n"
     "                         0 when one would\n"
+    "      --event EVENT      with --check: one json readiness record per card, for\n"
+    "                         the journal as the machine goes to EVENT (suspend,\n"
+    "                         hibernate, hybrid-sleep, suspend-then-hibernate,\n"
+    "                         poweroff, reboot, halt, kexec, shutdown)\n"
     "      --merge            read lumora's json records (or journalctl -o json\n"
     "                         entries holding them) from FILEs or standard input,\n"
     "                         and say for every wake attempt where it went and\n"
@@ -213,7 +226,7 @@ struct GetoptTables {
 
 bool TakesValue(Take take) {
     return take == Take::kNumber || take == Take::kText || take == Take::kMac || take == Take::kFormat ||
-           take == Take::kDirection;
+           take == Take::kDirection || take == Take::kEvent;
 }
 
 GetoptTables MakeTables() {
@@ -323,6 +336,11 @@ bool TakeValue(int index, const char* text, Options* options) {
             return TakeNamed(text, kFormats, "bad format '%s': give report, line or json", &options->format);
         case Take::kDirection:
             return TakeNamed(text, kDirections, "bad direction '%s': give in, out or inout", &options->direction);
+        case Take::kEvent:
+            return TakeNamed(text, kEvents,
+                             "bad event '%s': give suspend, hibernate, hybrid-sleep, suspend-then-hibernate, "
+                             "poweroff, reboot, halt, kexec or shutdown",
+                             &options->event);
         case Take::kFlag:
             if (std::strcmp(spec.longName, "promisc") == 0) options->promiscuous = true;
             if (std::strcmp(spec.longName, "until-awake") == 0) options->untilAwake = true;
@@ -408,7 +426,11 @@ bool CheckMode(const Given& given, Options* options) {
     if (!mode->formats) return true;
     if (given.given[IndexOf("format")] && options->format == OutputFormat::kReport)
         return Usage("%s prints line or json: give --format line or --format json", NameOf(ModeOption(mode->mode), name));
-    if (options->format == OutputFormat::kReport) options->format = OutputFormat::kLine;
+    // The records a sleep hook leaves in the journal are json.
+    if (options->event != nullptr && options->format == OutputFormat::kLine)
+        return Usage("%s writes json records: give --format json or none", "--event");
+    if (options->format == OutputFormat::kReport)
+        options->format = options->event != nullptr ? OutputFormat::kJson : OutputFormat::kLine;
     return true;
 }
 

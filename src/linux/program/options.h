@@ -36,6 +36,7 @@ struct Options {
     long awakeWindow = kDefaultAwakeWindow / kMicrosecondsPerSecond;  // --awake-window, seconds
     bool untilAwake = false;  // --until-awake: end at the --mac target's outcome
     long gap = 0;             // --gap: seconds between an attempt's packets
+    const char* event = nullptr;  // --event: --check writes readiness records for this sleep or shutdown
     std::string expression;   // the filter expression, words joined by spaces
     char** files = nullptr;   // --merge's files, from the words after the options
     int fileCount = 0;
