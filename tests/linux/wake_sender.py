@@ -67,10 +67,6 @@ def udp4(source, dest, source_port, dest_port, payload):
     return header[:10] + struct.pack("!H", checksum) + header[12:] + udp
 
 
-def ipv4(source, dest, payload):
-    return udp4(source, dest, SOURCE_PORT, 9, payload)
-
-
 BROADCAST = b"\xff" * 6
 OWN_IP, PEER_IP = socket.inet_aton("10.76.0.30"), socket.inet_aton("10.76.0.1")
 OWN_IP6 = socket.inet_pton(socket.AF_INET6, "fe80::4c55:30")
@@ -114,7 +110,7 @@ def main(mode, *args):
         own = open(f"/sys/class/net/{args[1]}/address").read().strip()
         raw(args[1], sign(args[0], bytes.fromhex(own.replace(":", "")), bytes.fromhex(args[2].replace(":", ""))))
     elif mode == "ipv4":
-        print(ipv4(args[0], args[1], bytes.fromhex(args[2])).hex())
+        print(udp4(args[0], args[1], SOURCE_PORT, 9, bytes.fromhex(args[2])).hex())
     elif mode == "flood":
         flood(args[0], int(args[1]), int(args[2]), int(args[3]), int(args[4]))
     else:
