@@ -19,7 +19,6 @@ using Bytes = std::vector<unsigned char>;
 
 constexpr int kIpHeaderLength = 20;
 constexpr int kUdpHeaderLength = 8;
-constexpr int kEthernetHeaderLength = 14;
 constexpr int kMacCopies = 16;
 constexpr int kSourcePort = 50000;
 constexpr int kChecksum = 43981;

@@ -151,7 +151,6 @@ const OutcomeCase kOutcomeCases[] = {
      {"no_sign 99.0 - - x1 eth0 @400.0"}},
     {"no sign within the window", {{kMagic, 0}, {kTick, 299.9}, {kTick, 300}, {kSign, 301}},
      {"no_sign 300.0 - - x1 eth0 @300.0"}},
-    {"no sign by the capture's end", {{kMagic, 0}, {kTick, 42.5}}, {"no_sign 42.5 - - x1 eth0 @42.5"}},
     // A resend just after the wake, and the second attempt's burst, add no outcome.
     {"two attempts in a row", {{kMagic, 0}, {kSign, 3}, {kMagic, 5}, {kMagic, 30}, {kMagic, 31}, {kMagic, 39}},
      {"woke 3.0 arp 10.0.0.2 x1 eth0 @3.0", "already_awake 27.0 arp 10.0.0.2 x1 eth0 @30.0"}},

@@ -39,20 +39,18 @@ constexpr char kVirtual[] = "will not wake (virtual adapter; see Help).";
 constexpr char kCannotTell[] = "cannot tell if it wakes (see Help).";
 constexpr char kUnknown[] = "cannot tell if it wakes (settings unknown; see Help).";
 
+// The keyword off, not armed and Fast Startup on alone are the Wine readiness
+// test's, read from the registry and the power library.
 const Row kRows[] = {
     {"everything on", [](F&) {}, Y, Y, Y, "", kReady},
     {"the keyword's default", [](F& f) { f.wakeOnMagicPacket = kAbsent; }, Y, Y, Y, "", kReady},
-    {"Wake on Magic Packet off", [](F& f) { f.wakeOnMagicPacket = Off(); }, N, N, N, "wol-disabled",
-     "will not wake (Wake on Magic Packet off; see Help)."},
     {"a keyword of neither 0 nor 1", [](F& f) { f.wakeOnMagicPacket = On(2); }, U, U, U, "", kCannotTell},
     {"wake unticked, no armed list", [](F& f) { f.pnpCapabilities = On(0x110), f.armed = U; }, N, N, Y,
      "device-wakeup-disabled", kNotAllowed},
     {"turn-off unticked", [](F& f) { f.pnpCapabilities = On(0x18), f.armed = U; }, N, N, Y, "device-wakeup-disabled",
      kNotAllowed},
-    {"not armed, the boxes ticked", [](F& f) { f.armed = N; }, N, N, Y, "device-wakeup-disabled", kNotAllowed},
     {"armed, whatever the boxes say", [](F& f) { f.pnpCapabilities = On(0x118); }, Y, Y, Y, "", kReady},
     {"no armed list, no boxes", [](F& f) { f.armed = U, f.pnpCapabilities = kAbsent; }, U, U, Y, "", kSleepUnknown},
-    {"Fast Startup on", [](F& f) { f.fastStartupSetting = On(); }, Y, Y, N, "fast-startup", kFastStartup},
     {"Fast Startup on, hibernation off", [](F& f) { f.fastStartupSetting = On(), f.hibernation = N; }, Y, Y, Y, "",
      kReady},
     {"Fast Startup on, hibernation unknown", [](F& f) { f.fastStartupSetting = On(), f.hibernation = U; }, Y, Y, U,
