@@ -1,20 +1,6 @@
 // Lumora's start-up and capture end to end, on a real network path: the one
 // change Wine needs is a raw socket for UDP without receive-all mode.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <vector>
-
-#include "app/startup.h"
-#include "capture_fixture.h"
-#include "gui_test_support.h"
-#include "packet_builder.h"
-#include "resource.h"
-#include "ui/up_dialog.h"
+#include "capture_fixture.h"  // Winsock, gtest, the packets and the dialog with it
 
 namespace {
 
