@@ -164,7 +164,7 @@ wait_for "the monitor's unanswered record" 30 asked
 speaks "${ns[target]}"
 on sender wakeonlan -i $target_ip $live_mac >/dev/null || fail "wakeonlan -i $target_ip"
 wait_for "the router to learn the target's MAC" 20 router_knows $target_ip $target_mac
-wait_for "the sender to record both wakes" 20 magic_seen sender 4
+wait_for "the sender to record all five wakes" 20 magic_seen sender 5
 
 for host in sender monitor target; do
   if [ -n "${lumora_pid[$host]:-}" ]; then

@@ -69,17 +69,23 @@ ReadinessPrinted PrintReadiness(const LocalInterfaces& interfaces, const char* d
 namespace {
 
 // --event: one record per card, each with the time and the machine's name,
-// for the journal the moment the machine goes to sleep or shuts down.
+// for the journal the moment the machine goes to sleep or shuts down. A
+// bridge or a VLAN shares its card's MAC, and its record would say that
+// card cannot wake: only the cards' are written.
 ReadinessPrinted PrintRecords(const LocalInterfaces& interfaces, const char* device, const char* event) {
     timeval now{};
     gettimeofday(&now, nullptr);
     const CaptureTime time{now.tv_sec, static_cast<int>(now.tv_usec)};
     char host[kHostNameSize] = "";
     if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';  // a name too long is left unterminated: none
+    // The cards; a machine with none (a virtual one) records what it has.
+    bool anyCard = false;
+    for (int i = 0; i < interfaces.count; ++i)
+        anyCard = anyCard || (IsChecked(interfaces.items[i], device) && !Deviceless(interfaces.items[i], device));
     ReadinessPrinted printed{0, Written::kWhole};
     for (int i = 0; i < interfaces.count && printed.written == Written::kWhole; ++i) {
         const LocalInterface& interface = interfaces.items[i];
-        if (!IsChecked(interface, device) || Deviceless(interface, device)) continue;
+        if (!IsChecked(interface, device) || (anyCard && Deviceless(interface, device))) continue;
         const CardReadiness readiness = JudgeCard(interface);
         if (readiness.wakesOnMagicPacket == Tristate::kYes) ++printed.wakes;
         char text[kReadinessTextSize];
