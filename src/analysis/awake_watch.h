@@ -14,8 +14,6 @@
 #include <cstdint>
 
 using WatchTime = std::int64_t;  // capture time in microseconds
-// Long enough for a cold boot: the firmware, then the system's first frames.
-inline constexpr WatchTime kDefaultAwakeWindow = 300 * kMicrosecondsPerSecond;
 
 // The senders remembered: a large LAN's. A full neighbourhood of
 // kHeardProbes slots gives up its longest-silent sender.

@@ -1,6 +1,7 @@
 #include "merge/attempts.h"
 
 #include "base/time_units.h"
+#include "base/wake_outcome.h"
 
 #include <algorithm>
 #include <climits>
@@ -15,7 +16,11 @@ void Copy(char (&dst)[N], const char* src) {
     dst[N - 1] = '\0';
 }
 
-long long Deadline(const MergeBook& book, const MergeAttempt& a) { return a.last + book.window; }
+long long Deadline(const MergeBook& book, const MergeAttempt& a) {
+    const long long gapEnd = a.last + book.window;
+    if (a.monitorCount == 0 || a.awake.outcome != WakeOutcome::kNone) return gapEnd;
+    return std::max(gapEnd, a.first + book.outcomeWait);
+}
 
 // --- finding and opening attempts ---
 
@@ -218,6 +223,7 @@ void AddAwake(MergeBook* book, const MergeRecord& r) {
     MergeAttempt* a = FindAttempt(book, r.target, instant, book->skew, after);
     if (a == nullptr) a = OpenAttempt(book, r.target, instant, r.hasMagicTime ? r.magicTime : r.time);
     SetAwake(a, r);
+    book->nextDeadline = std::min(book->nextDeadline, Deadline(*book, *a));  // answered: the wait ends
 }
 
 // --- what the target's machine and its segment said ---
@@ -289,6 +295,8 @@ void CloseDue(MergeBook* book, bool all) {
 void StartMergeBook(MergeBook* book, long gapSeconds, MergeEmit emit, void* context) {
     book->skew = kMergeClockSkewSeconds * kMicrosecondsPerSecond;
     book->window = gapSeconds * kMicrosecondsPerSecond + book->skew;
+    // The monitor stamps its outcome by its own clock, the first packet may be the sender's.
+    book->outcomeWait = kDefaultAwakeWindow + 2 * book->skew;
     book->horizon = LLONG_MIN;
     book->nextDeadline = LLONG_MAX;
     book->openCount = 0;

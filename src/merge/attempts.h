@@ -3,7 +3,9 @@
 // records that answer them. Records come in roughly in time order (journals
 // of several hosts interleave, clocks differ by seconds); an attempt closes,
 // and is handed to the caller, once the records' time has passed its last
-// packet by the gap and the skew tolerance, or at the end.
+// packet by the gap and the skew tolerance, or at the end. One a monitor saw
+// stays open until an awake record answers it, as late as lumora's default
+// awake window after its first packet: a no_sign comes only then.
 //
 // The book is one fixed block: memory never grows with the input, only with
 // the attempts open at once, up to kMergeMaxOpen. A new attempt that finds
@@ -119,6 +121,7 @@ using MergeEmit = void (*)(void* context, const MergeAttempt& attempt);
 struct MergeBook {
     long long window;   // gap and skew, microseconds
     long long skew;
+    long long outcomeWait;  // from the first packet, for a monitor's outcome
     long long horizon;  // the latest record time read
     long long nextDeadline;
     MergeAttempt open[kMergeMaxOpen];

@@ -4,11 +4,14 @@
 # capture the frames the host sends. Each step's output goes to the console
 # between "@@begin NAME" and "@@end NAME EXIT_CODE"; "@@ready NAME" asks for a frame.
 # With lumora.mode=sleep on the kernel's command line it is qemu_sleep_test.sh's
-# guest instead: armed and silent, it suspends to RAM and, once resumed, asks
-# for an address as a network manager does after a wake.
+# guest instead, silent: it suspends to RAM twice, each time after the
+# package's sleep hook has recorded its card as systemd-sleep would run it,
+# first disarmed (as a power tool leaves it), then armed; resumed the second
+# time, it asks for an address as a network manager does after a wake.
 export PATH=/bin:/sbin:/usr/bin
 guest_address=10.99.0.2/24
 wakeup=/sys/class/net/eth0/device/power/wakeup
+sleep_hook=/usr/lib/systemd/system-sleep/lumora
 listen_polls=600  # of 0.1 s: software emulation starts lumora slowly
 
 mount -t proc proc /proc
@@ -32,9 +35,14 @@ if grep -q 'lumora\.mode=sleep' /proc/cmdline; then
   # No IPv6 on eth0, so no frame of the kernel's own: it sends what udhcpc asks.
   echo 1 >/proc/sys/net/ipv6/conf/eth0/disable_ipv6
   ip link set eth0 up
-  step arm ethtool -s eth0 wol g
+  hostname guest  # the records' host
   step mem-sleep sh -c 'echo deep >/sys/power/mem_sleep && cat /sys/power/mem_sleep'  # S3, not suspend-to-idle
-  step suspend sh -c 'echo mem >/sys/power/state'  # returns on resume
+  step disarm ethtool -s eth0 wol d
+  step hook-disarmed $sleep_hook pre suspend
+  step suspend-disarmed sh -c 'echo mem >/sys/power/state'  # returns on resume
+  step arm ethtool -s eth0 wol g
+  step hook-armed $sleep_hook pre suspend
+  step suspend sh -c 'echo mem >/sys/power/state'
   step dhcp udhcpc -i eth0 -n -q -t 5 -T 1 -s /bin/true
   echo "@@done"
   poweroff -f

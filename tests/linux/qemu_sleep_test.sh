@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
 # Did it wake? lumora watches a real sleep, as root, under software emulation:
-# a QEMU guest whose e100 is armed (wol g) suspends to RAM. Its card's tap is
-# on a bridge in a namespace of this script's own, where lumora watches br0;
-# wakeonlan sends from a second namespace's veth on the same bridge. Left
-# asleep, lumora must say no_sign (exit 4) and the guest send not one frame.
-# QEMU does not emulate the card's wake signal, so the test plays it (QMP
-# system_wakeup) once lumora has reported the packet; the resumed guest asks
-# for an address with udhcpc, and lumora must say woke, by dhcp.
+# a QEMU guest with an e100 suspends to RAM twice, each time after the
+# package's sleep hook has recorded its card (first disarmed, wol d, then
+# armed, wol g). Its card's tap is on a bridge in a namespace of this
+# script's own, where lumora watches br0; wakeonlan sends from a second
+# namespace's veth on the same bridge. Disarmed and left asleep, lumora must
+# say no_sign (exit 4) and the guest send not one frame; the test then
+# resumes it by hand (QMP system_wakeup, as a power button would). Armed,
+# QEMU does not emulate the card's wake signal, so the test plays it once
+# lumora has reported the packet; the resumed guest asks for an address with
+# udhcpc, and lumora must say woke, by dhcp. The merge of the hook's records
+# and lumora's must then say the first attempt failed as the card was not
+# armed when the guest went to sleep.
 #   qemu_sleep_test.sh LUMORA_BINARY [mechanics]
-# mechanics: the sleep and wake alone; lumora only reports the magic packets,
-# no outcome is asked of it.
+# mechanics: the sleeps and wakes alone; lumora only reports the magic
+# packets, no outcome is asked of it and nothing is merged.
 set -euo pipefail
 
 if [ "$(id -u)" -ne 0 ]; then echo "SKIP: the network namespaces need root"; exit 77; fi
 lumora=$1 mode=${2:-awake} started=$EPOCHREALTIME
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(dirname "$lumora")/qemu
-guest_mac=52:54:00:4C:55:10 network=10.98.0 asleep_window=8
+guest_mac=52:54:00:4C:55:10 network=10.98.0 asleep_window=12
 boot_seconds=120 step_seconds=120 tail_lines=40
 ns=lumora-sleep-$$ sender=lumora-sleep-tx-$$
 work=$(mktemp -d)
@@ -146,41 +151,76 @@ magic_ok='magic["target_mac"] == "'$guest_mac'" and magic["interface"] == "br0" 
 outcome_ok='awake["target_mac"] == "'$guest_mac'" and awake["interface"] == "br0"
   and {"time", "host", "evidence_source", "magic_time"} <= awake.keys()'
 
+# Passes when the Python expression holds of the readiness record for the
+# guest's MAC (card) that the sleep hook printed in the console section NAME:
+# the guest has no journal.
+expect_readiness() {
+  local name=$1 what=$2 expression=$3
+  section "$name" >"$work/$name.out"
+  /usr/bin/python3 - "$work/$name.out" "$expression" "$guest_mac" <<'EOF' || fail "$what: the hook printed: $(cat "$work/$name.out")"
+import json, sys
+records = [json.loads(line) for line in open(sys.argv[1]) if line.startswith("{")]
+card = next((r for r in records if r.get("record") == "readiness" and r["mac"] == sys.argv[3]), None)
+sys.exit(0 if card is not None and eval("(" + sys.argv[2] + ")") else 1)
+EOF
+  echo "PASS: $what"
+}
+# The guest's suspend: once its step NAME has begun and QMP says suspended.
+goes_to_sleep() {
+  wait_for_line "^@@begin $1\$" $step_seconds
+  asleep=$EPOCHREALTIME
+  wait_until $step_seconds "status 'suspended' from QMP" suspended
+  frames=$(guest_frames)
+  echo "SUSPEND: $(elapsed "$asleep") s from the guest's 'echo mem' ($1) to QMP's 'suspended'"
+}
+stayed_asleep() {
+  expect "while suspended ($(elapsed "$asleep") s, $1), QEMU stayed suspended and not one frame came from the guest" \
+    'suspended && [ "$(guest_frames)" = "$frames" ]'
+}
+
 [ "$mode" = awake ] || [ "$mode" = mechanics ] || fail "unknown mode '$mode' (awake or mechanics)"
 command -v wakeonlan >/dev/null || fail "no wakeonlan (scripts/setup installs it)"
 prepare_guest
 bridge
 sniff_discover
 run_guest "$ns" lumora.mode=sleep tap,id=n0,ifname=tap0,script=no,downscript=no -qmp "unix:$work/qmp,server=on,wait=off"
-wait_for_line '^@@begin suspend$' $step_seconds
-asleep=$EPOCHREALTIME
-wait_until $step_seconds "status 'suspended' from QMP" suspended
-frames=$(guest_frames)
-echo "SUSPEND: $(elapsed "$asleep") s from the guest's 'echo mem' to QMP's 'suspended'; $(section mem-sleep)"
-expect "the guest armed its e100 (ethtool -s eth0 wol g)" '[ "$(exit_code arm)" = 0 ]'
+goes_to_sleep suspend-disarmed
+echo "MEM_SLEEP: $(section mem-sleep)"
+expect "the guest disarmed its e100 (ethtool -s eth0 wol d)" '[ "$(exit_code disarm)" = 0 ]'
+expect_readiness hook-disarmed "the sleep hook recorded the card disarmed: wake_on d, would not wake" \
+  'card["event"] == "suspend" and card["host"] == "guest" and card["interface"] == "eth0"
+   and card["wake_on"] == "d" and card["would_wake"] is False'
 
-# Left asleep: a magic packet that wakes nothing.
+# Disarmed and left asleep: a magic packet that wakes nothing.
 if [ "$mode" = awake ]; then
   watch_and_send asleep --until-awake --awake-window $asleep_window --timeout 60
   finish $((asleep_window + 60)) asleep
   expect_records asleep "$code" "left asleep: lumora says no_sign after its $asleep_window s window, exit 4" \
     "$magic_ok and $outcome_ok and awake['outcome'] == 'no_sign' and awake['evidence'] is None and code == 4"
 else
-  # Watched as long: one packet of the two asked for within the time, exit 3.
+  # Watched as long: one packet of the two asked for within the time, exit 3;
+  # the capture's end closes its attempt.
   watch_and_send asleep -c 2 --timeout $asleep_window
   finish $((asleep_window + 30)) asleep
   expect_records asleep "$code" "left asleep: lumora reports the magic packet for the guest, and no other in $asleep_window s, exit 3" \
-    "$magic_ok and len(records) == 1 and code == 3"
+    "$magic_ok and [r['record'] for r in records] == ['magic', 'awake'] and code == 3"
 fi
+stayed_asleep "disarmed, a magic packet"
+qmp system_wakeup >/dev/null || fail "QMP system_wakeup"
 
-# Woken: the second magic packet, then the wake signal the card would give.
+goes_to_sleep suspend
+expect "resumed by hand, the guest's first 'echo mem' returned (exit 0) and it armed its e100 (ethtool -s eth0 wol g)" \
+  '[ "$(exit_code suspend-disarmed)" = 0 ] && [ "$(exit_code arm)" = 0 ]'
+expect_readiness hook-armed "the sleep hook recorded the card armed: wake_on g, would wake" \
+  'card["wake_on"] == "g" and card["would_wake"] is True'
+
+# Armed: the second magic packet, then the wake signal the card would give.
 if [ "$mode" = awake ]; then
   watch_and_send woken --until-awake --timeout 120 --awake-window 60
 else
   watch_and_send woken -c 1 --timeout 120
 fi
-expect "while suspended ($(elapsed "$asleep") s, two magic packets), QEMU stayed suspended and not one frame came from the guest" \
-  'suspended && [ "$(guest_frames)" = "$frames" ]'
+stayed_asleep "armed, a magic packet"
 qmp system_wakeup >/dev/null || fail "QMP system_wakeup"
 woke=$EPOCHREALTIME
 wait_until $step_seconds "DHCP DISCOVER from the resumed guest on the bridge" has "$work/discover" '^[0-9]'
@@ -190,16 +230,36 @@ wait_for_line '^@@done$' $step_seconds
 # The tap counts the guest's frames: the check while suspended could see one.
 expect "resumed: the guest's 'echo mem' returned (exit 0), and the tap counted its DISCOVERs" \
   '[ "$(exit_code suspend)" = 0 ] && [ "$(guest_frames)" -gt "$frames" ]'
-if [ "$mode" = awake ]; then
-  # No answer before the wake signal, none later than the DISCOVER seen; 0.1 s
-  # for the rounding.
-  least=$(elapsed "$reported" "$woke") most=$(elapsed "$sent" "$discovered")
-  finish 60 woken
-  expect_records woken "$code" "woken: lumora says woke, by dhcp, $least to $most s after the magic packet, exit 0" \
-    "$magic_ok and $outcome_ok and awake['outcome'] == 'woke' and awake['evidence'] == 'dhcp'
-     and $least - 0.1 <= awake['seconds'] <= $most + 0.1 and awake['seconds'] > 0 and code == 0"
-else
+if [ "$mode" = mechanics ]; then
   finish 30 woken
   expect_records woken "$code" "woken: lumora reports the second magic packet, exit 0" "$magic_ok and code == 0"
+  echo "TIME: $(elapsed "$started") s for the whole test ($mode)"
+  exit 0
 fi
+
+# No answer before the wake signal, none later than the DISCOVER seen; 0.1 s
+# for the rounding.
+least=$(elapsed "$reported" "$woke") most=$(elapsed "$sent" "$discovered")
+finish 60 woken
+expect_records woken "$code" "woken: lumora says woke, by dhcp, $least to $most s after the magic packet, exit 0" \
+  "$magic_ok and $outcome_ok and awake['outcome'] == 'woke' and awake['evidence'] == 'dhcp'
+   and $least - 0.1 <= awake['seconds'] <= $most + 0.1 and awake['seconds'] > 0 and code == 0"
+
+# The hook's records and lumora's, merged as from the two machines' journals.
+# The attempts lie asleep_window and more apart, the merge allows 5 s of
+# clock skew besides the gap, and the guest's clock, set from the RTC at
+# boot and at resume, may lag a second or two: hence --gap 1 and the window.
+"$lumora" --merge --gap 1 --format json "$work"/{hook-disarmed,hook-armed,asleep,woken}.out >"$work/merged.out" \
+  2>"$work/merged.err" || fail "lumora --merge: $(cat "$work/merged.err")"
+sed 's/^/  merged: /' "$work/merged.out"
+/usr/bin/python3 - "$work/merged.out" "$guest_mac" <<'EOF' || fail "the merge of the hook's records and lumora's"
+import json, sys
+attempts = [json.loads(line) for line in open(sys.argv[1])]
+assert [(a["target_mac"], a["verdict"]) for a in attempts] == [(sys.argv[2], "no_wake"), (sys.argv[2], "woke")], attempts
+failed, woken = attempts
+assert failed["target_readiness"]["wake_on"] == "d" and woken["target_readiness"]["wake_on"] == "g", attempts
+assert failed["why"].startswith("guest went to sleep (suspend) at "), failed["why"]
+assert " with eth0 Wake-on d: its card was not armed; " in failed["why"], failed["why"]
+EOF
+echo "PASS: merged, the attempt while disarmed did not wake, its card not armed as the guest went to sleep; the armed one woke"
 echo "TIME: $(elapsed "$started") s for the whole test ($mode)"
