@@ -65,7 +65,7 @@ TEST(Options, TheTableSaysWhatEachCommandTakes) {
         {{"--list-hints", "--merge"}, "--merge and --list-hints are two commands: give one"},
         {{"--promisc", "-i", "eth0", "--promisc"}, "option '--promisc' given twice"},
         {{"--until-awake", "--until-awake"}, "option '--until-awake' given twice"},
-        {{"--check", "-c", "1"}, "--check takes only -i and --format"},
+        {{"--check", "-c", "1"}, "--check takes only -i, --format and --event"},
         {{"--merge", "-i", "eth0"}, "--merge takes only --format, --gap and files"},
         {{"-D", "-i", "any"}, "-D takes nothing more"},
         {{"--gap", "5"}, "--gap goes with --merge"},
