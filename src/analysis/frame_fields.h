@@ -36,6 +36,26 @@ inline constexpr int kUdpLengthOffset = 4;
 inline constexpr int kUdpChecksumOffset = 6;
 inline constexpr int kUdpHeaderLength = 8;
 
+inline constexpr int kIpVersionShift = 4;  // the version is the first byte's high nibble
+inline constexpr int kIpv4Version = 4;
+inline constexpr int kIpv6Version = 6;
+
+// ARP (RFC 826): hardware and protocol address lengths, then the operation.
+inline constexpr int kEtherTypeArp = 0x0806;
+inline constexpr int kArpHardwareLengthOffset = 4;
+inline constexpr int kArpProtocolLengthOffset = 5;
+inline constexpr int kArpOperationOffset = 6;
+inline constexpr int kArpRequest = 1;
+
+inline constexpr unsigned char kIcmpv6 = 58;
+inline constexpr unsigned char kNeighbourSolicitation = 135;
+inline constexpr unsigned char kNeighbourAdvertisement = 136;  // what a card's NS offload answers
+
+// DHCP (RFC 2131) over BOOTP.
+inline constexpr int kDhcpServerPort = 67;
+inline constexpr int kDhcpClientPort = 68;
+inline constexpr unsigned char kBootRequest = 1;
+
 inline int ReadWord(const unsigned char* at) {
     return (at[0] << 8) | at[1];  // network byte order
 }

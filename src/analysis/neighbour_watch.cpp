@@ -15,31 +15,19 @@ using namespace frame_fields;
 constexpr int kFamilyIpv4 = 4;
 constexpr int kFamilyIpv6 = 6;
 constexpr int kIpv4Length = 4;
-constexpr int kEtherTypeArp = 0x0806;
-constexpr int kIpVersionShift = 4;
 
 // ARP for IPv4 over Ethernet (RFC 826).
-constexpr int kArpHardwareLengthOffset = 4;
-constexpr int kArpProtocolLengthOffset = 5;
-constexpr int kArpOperationOffset = 6;
 constexpr int kArpSenderMacOffset = 8;
 constexpr int kArpSenderOffset = 14;
 constexpr int kArpTargetOffset = 24;
 constexpr int kArpLength = 28;
-constexpr int kArpRequest = 1;
 constexpr int kArpReply = 2;
 
 // ICMPv6 neighbour discovery (RFC 4861): the target address after 8 bytes.
-constexpr unsigned char kIcmpv6 = 58;
-constexpr unsigned char kSolicitation = 135;
-constexpr unsigned char kAdvertisement = 136;
 constexpr int kNeighbourTargetOffset = 8;
 constexpr int kNeighbourMessageLength = kNeighbourTargetOffset + kNeighbourAddressLength;
 
 // A DHCP request (RFC 2131) names the address it wants in ciaddr or option 50.
-constexpr int kDhcpServerPort = 67;
-constexpr int kDhcpClientPort = 68;
-constexpr unsigned char kBootRequest = 1;
 constexpr int kBootpClientAddressOffset = 12;
 constexpr int kBootpClientMacOffset = 28;
 constexpr int kBootpCookieOffset = 236;
@@ -90,11 +78,11 @@ bool ReadNeighbourDiscovery(const unsigned char* ip, int length, NeighbourMessag
     if (!SkipIpv6Extensions(ip, length, &next, &at) || at < 0 || next != kIcmpv6) return false;
     if (at + kNeighbourMessageLength > length) return false;
     const unsigned char type = ip[at];
-    if (type != kSolicitation && type != kAdvertisement) return false;
+    if (type != kNeighbourSolicitation && type != kNeighbourAdvertisement) return false;
     m->family = kFamilyIpv6;
     std::memcpy(m->sender, ip + kIpv6SourceOffset, kNeighbourAddressLength);
     std::memcpy(m->target, ip + at + kNeighbourTargetOffset, kNeighbourAddressLength);
-    if (type == kAdvertisement)
+    if (type == kNeighbourAdvertisement)
         m->kind = NeighbourKind::kAnswer;
     else  // from ::, a duplicate address check of an address the sender wants
         m->kind = IsUnspecified(m->sender, kNeighbourAddressLength) ? NeighbourKind::kClaim : NeighbourKind::kQuestion;

@@ -11,36 +11,19 @@ namespace {
 
 using namespace frame_fields;
 
-constexpr int kEtherTypeArp = 0x0806;
 constexpr int kEtherTypeLldp = 0x88CC;        // the card's firmware speaks it, awake or not
 constexpr int kEtherTypeMacControl = 0x8808;  // 802.3 PAUSE: the card's hardware, not the system
 
-// ARP (RFC 826): hardware and protocol address lengths, then the operation.
-constexpr int kArpHardwareLengthOffset = 4;
-constexpr int kArpProtocolLengthOffset = 5;
-constexpr int kArpOperationOffset = 6;
-constexpr int kArpAddressesOffset = 8;
-constexpr int kArpRequest = 1;
+constexpr int kArpAddressesOffset = 8;  // the sender's MAC, then its IPv4 address
 constexpr int kIpv4AddressLength = 4;
 
-constexpr int kIpVersionShift = 4;
-constexpr int kIpv4Version = 4;
-constexpr int kIpv6Version = 6;
 constexpr int kIpv4FragmentOffset = 6;
 constexpr int kIpv4FragmentMask = 0x1FFF;
-
-constexpr int kDhcpServerPort = 67;
-constexpr int kDhcpClientPort = 68;
-constexpr unsigned char kBootRequest = 1;
-
-constexpr unsigned char kIcmpv6 = 58;
 
 constexpr unsigned char kMldQuery = 130;
 constexpr unsigned char kMldReport = 131;
 constexpr unsigned char kMldDone = 132;
 constexpr unsigned char kRouterSolicitation = 133;
-constexpr unsigned char kNeighbourSolicitation = 135;
-constexpr unsigned char kNeighbourAdvertisement = 136;  // what NS offload answers
 constexpr unsigned char kMldv2Report = 143;
 
 enum class MagicSearch { kSearch, kSkip };
