@@ -12,13 +12,11 @@
 # udhcpc, and lumora must say woke, by dhcp. The merge of the hook's records
 # and lumora's must then say the first attempt failed as the card was not
 # armed when the guest went to sleep.
-#   qemu_sleep_test.sh LUMORA_BINARY [mechanics]
-# mechanics: the sleeps and wakes alone; lumora only reports the magic
-# packets, no outcome is asked of it and nothing is merged.
+#   qemu_sleep_test.sh LUMORA_BINARY
 set -euo pipefail
 
 if [ "$(id -u)" -ne 0 ]; then echo "SKIP: the network namespaces need root"; exit 77; fi
-lumora=$1 mode=${2:-awake} started=$EPOCHREALTIME
+lumora=$1 started=$EPOCHREALTIME
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 build=$(dirname "$lumora")/qemu
 guest_mac=52:54:00:4C:55:10 network=10.98.0 asleep_window=12
@@ -178,7 +176,6 @@ stayed_asleep() {
     'suspended && [ "$(guest_frames)" = "$frames" ]'
 }
 
-[ "$mode" = awake ] || [ "$mode" = mechanics ] || fail "unknown mode '$mode' (awake or mechanics)"
 command -v wakeonlan >/dev/null || fail "no wakeonlan (scripts/setup installs it)"
 prepare_guest
 bridge
@@ -192,19 +189,10 @@ expect_readiness hook-disarmed "the sleep hook recorded the card disarmed: wake_
    and card["wake_on"] == "d" and card["would_wake"] is False'
 
 # Disarmed and left asleep: a magic packet that wakes nothing.
-if [ "$mode" = awake ]; then
-  watch_and_send asleep --until-awake --awake-window $asleep_window --timeout 60
-  finish $((asleep_window + 60)) asleep
-  expect_records asleep "$code" "left asleep: lumora says no_sign after its $asleep_window s window, exit 4" \
-    "$magic_ok and $outcome_ok and awake['outcome'] == 'no_sign' and awake['evidence'] is None and code == 4"
-else
-  # Watched as long: one packet of the two asked for within the time, exit 3;
-  # the capture's end closes its attempt.
-  watch_and_send asleep -c 2 --timeout $asleep_window
-  finish $((asleep_window + 30)) asleep
-  expect_records asleep "$code" "left asleep: lumora reports the magic packet for the guest, and no other in $asleep_window s, exit 3" \
-    "$magic_ok and [r['record'] for r in records] == ['magic', 'awake'] and code == 3"
-fi
+watch_and_send asleep --until-awake --awake-window $asleep_window --timeout 60
+finish $((asleep_window + 60)) asleep
+expect_records asleep "$code" "left asleep: lumora says no_sign after its $asleep_window s window, exit 4" \
+  "$magic_ok and $outcome_ok and awake['outcome'] == 'no_sign' and awake['evidence'] is None and code == 4"
 stayed_asleep "disarmed, a magic packet"
 qmp system_wakeup >/dev/null || fail "QMP system_wakeup"
 
@@ -215,11 +203,7 @@ expect_readiness hook-armed "the sleep hook recorded the card armed: wake_on g, 
   'card["wake_on"] == "g" and card["would_wake"] is True'
 
 # Armed: the second magic packet, then the wake signal the card would give.
-if [ "$mode" = awake ]; then
-  watch_and_send woken --until-awake --timeout 120 --awake-window 60
-else
-  watch_and_send woken -c 1 --timeout 120
-fi
+watch_and_send woken --until-awake --timeout 120 --awake-window 60
 stayed_asleep "armed, a magic packet"
 qmp system_wakeup >/dev/null || fail "QMP system_wakeup"
 woke=$EPOCHREALTIME
@@ -230,12 +214,6 @@ wait_for_line '^@@done$' $step_seconds
 # The tap counts the guest's frames: the check while suspended could see one.
 expect "resumed: the guest's 'echo mem' returned (exit 0), and the tap counted its DISCOVERs" \
   '[ "$(exit_code suspend)" = 0 ] && [ "$(guest_frames)" -gt "$frames" ]'
-if [ "$mode" = mechanics ]; then
-  finish 30 woken
-  expect_records woken "$code" "woken: lumora reports the second magic packet, exit 0" "$magic_ok and code == 0"
-  echo "TIME: $(elapsed "$started") s for the whole test ($mode)"
-  exit 0
-fi
 
 # No answer before the wake signal, none later than the DISCOVER seen; 0.1 s
 # for the rounding.
@@ -262,4 +240,4 @@ assert failed["why"].startswith("guest went to sleep (suspend) at "), failed["wh
 assert " with eth0 Wake-on d: its card was not armed; " in failed["why"], failed["why"]
 EOF
 echo "PASS: merged, the attempt while disarmed did not wake, its card not armed as the guest went to sleep; the armed one woke"
-echo "TIME: $(elapsed "$started") s for the whole test ($mode)"
+echo "TIME: $(elapsed "$started") s for the whole test"
