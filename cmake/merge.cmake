@@ -20,7 +20,7 @@ target_compile_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
 target_link_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
 
 # Through the command that drives it, as a user runs it.
-add_executable(merge_test tests/linux/merge_test.cpp tests/merge/why_test.cpp src/linux/program/merge_command.cpp
+add_executable(merge_test tests/linux/merge_test.cpp src/linux/program/merge_command.cpp
   src/linux/capture/output.cpp src/linux/capture/diagnostics.cpp src/linux/capture/stop_signals.cpp)
 target_include_directories(merge_test PRIVATE res)
 target_link_libraries(merge_test PRIVATE lumora_merge_sanitized lumora_records_sanitized GTest::gtest_main
