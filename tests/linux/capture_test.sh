@@ -557,11 +557,7 @@ make_segment() {
   for host in "$tx" "$rx" "$awake_target"; do
     new_namespace "$host"
     ip netns exec "$host" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
-    ip link add eth0 netns "$host" type veth peer name "port$number" netns "$lan"
-    ip -n "$lan" link set "port$number" master br0 up
-    ip -n "$host" addr add "10.76.0.$number/24" brd + dev eth0
-    ip -n "$host" link set eth0 up
-    wait_for "the port of $host" 20 ends_up "$host" eth0 "$lan" "port$number"
+    port "$host" eth0 "10.76.0.$number/24" "$lan" "port$number"
     number=$((number + 1))
   done
   ip -n "$awake_target" link set eth0 address $segment_mac

@@ -52,14 +52,6 @@ fail() {
   exit 1
 }
 
-port() {  # port NS IFACE ADDRESS PORT: IFACE on PORT of segment B's bridge
-  ip link add "$2" netns "$1" type veth peer name "$4" netns "$lan"
-  ip -n "$lan" link set "$4" master br0 up
-  ip -n "$1" addr add "$3" brd + dev "$2"
-  ip -n "$1" link set "$2" up
-  wait_for "the port of $1" 20 ends_up "$1" "$2" "$lan" "$4"
-}
-
 # No IPv6 anywhere: the target sends nothing but the frames the test makes
 # it send, so a silent target gives no sign of waking.
 make_network() {
@@ -71,18 +63,18 @@ make_network() {
   ip -n "$lan" link add br0 type bridge
   ip -n "$lan" link set br0 up
   veth "${ns[sender]}" eth0 10.74.0.1/24 "$collector" eth0 ${collector_at[sender]}/24
-  port "${ns[sender]}" eth1 10.75.0.1/24 sender
+  port "${ns[sender]}" eth1 10.75.0.1/24 "$lan" sender
   ip -n "${ns[sender]}" route add default via ${collector_at[sender]}
-  port "${ns[monitor]}" eth0 10.75.0.2/24 monitor
+  port "${ns[monitor]}" eth0 10.75.0.2/24 "$lan" monitor
   veth "${ns[monitor]}" eth1 10.73.0.1/24 "$collector" eth1 ${collector_at[monitor]}/24
-  port "${ns[target]}" eth0 $target_ip/24 target
+  port "${ns[target]}" eth0 $target_ip/24 "$lan" target
   ip -n "${ns[target]}" link set eth0 address $target_mac
   veth "${ns[target]}" eth1 10.71.0.1/24 "$collector" eth2 ${collector_at[target]}/24 $silent_mac
-  port "$napper" eth0 $nap_ip/24 napper
+  port "$napper" eth0 $nap_ip/24 "$lan" napper
   ip -n "$napper" link set eth0 address $nap_mac
   # The router: kernel forwarding from its link to the sender onto segment B.
   veth "${ns[sender]}" eth2 10.72.0.1/24 "$router" eth0 10.72.0.2/24
-  port "$router" eth1 $router_ip/24 router
+  port "$router" eth1 $router_ip/24 "$lan" router
   ip netns exec "$router" sysctl -qw net.ipv4.ip_forward=1
   ip -n "${ns[sender]}" route add $nap_ip/32 via 10.72.0.2
   ip -n "${ns[sender]}" route add $target_ip/32 via 10.72.0.2

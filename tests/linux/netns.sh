@@ -1,6 +1,7 @@
-# The network namespaces and veth links of the end-to-end tests, made by the
-# test itself and removed on every exit. Sourced by capture_test.sh and
-# qemu_wake_test.sh; each defines fail MESSAGE.
+# The network namespaces, veth links and bridge ports of the end-to-end
+# tests, made by the test itself and removed on every exit, and the one wait
+# for a condition. Sourced by capture_test.sh, journal_test.sh and the QEMU
+# tests; each defines fail MESSAGE.
 namespaces=()
 
 new_namespace() { ip netns add "$1" && namespaces+=("$1"); }
@@ -10,14 +11,17 @@ remove_namespaces() {
   for space in "${namespaces[@]}"; do ip netns del "$space" 2>/dev/null || true; done
 }
 
-# Polls a condition until it holds; fails after `seconds`.
+# Polls a condition every poll_seconds until it holds; fails after
+# `seconds`, or at once when the process $watched, if set, ended without it.
+poll_seconds=0.05 watched=""
 wait_for() {
   local what=$1 seconds=$2
   shift 2
   local deadline=$((SECONDS + seconds))
   until "$@"; do
+    { [ -z "$watched" ] || kill -0 "$watched" 2>/dev/null || "$@"; } || fail "process $watched ended before $what"
     [ "$SECONDS" -lt "$deadline" ] || fail "timed out after ${seconds} s waiting for $what"
-    sleep 0.05
+    sleep $poll_seconds
   done
 }
 
@@ -34,4 +38,14 @@ veth() {
   ip -n "$a" link set "$if_a" addrgenmode none up
   ip -n "$b" link set "$if_b" addrgenmode none up
   wait_for "the veth link $if_a-$if_b" 20 ends_up "$a" "$if_a" "$b" "$if_b"
+}
+
+# port NS IFACE ADDRESS LAN PORT: IFACE of NS, with its IPv4 address/prefix
+# and broadcast, up, on port PORT of the bridge br0 in namespace LAN.
+port() {
+  ip link add "$2" netns "$1" type veth peer name "$5" netns "$4"
+  ip -n "$4" link set "$5" master br0 up
+  ip -n "$1" addr add "$3" brd + dev "$2"
+  ip -n "$1" link set "$2" up
+  wait_for "the port of $1" 20 ends_up "$1" "$2" "$4" "$5"
 }

@@ -1,8 +1,9 @@
 # The QEMU guest of the end-to-end tests: its preparation, its boot and its
 # serial console, where qemu_guest_init.sh prints each step between marker
-# lines. Sourced by qemu_wake_test.sh and qemu_sleep_test.sh, which set
-# lumora, here, build, work, guest_mac, boot_seconds and tail_lines.
+# lines. Sourced after netns.sh by qemu_wake_test.sh and qemu_sleep_test.sh,
+# which set lumora, here, build, work, guest_mac, boot_seconds and tail_lines.
 qemu_pid=""
+poll_seconds=0.2  # each look may ask QEMU: fewer, so that the emulated guest keeps its pace
 
 console() { tr -d '\r' <"$work/console" 2>/dev/null; }
 fail() {
@@ -15,18 +16,7 @@ fail() {
 
 # grep reads it all: an early exit (-q) would end tr with SIGPIPE, a failure.
 seen() { console | grep -- "$1" >/dev/null; }
-# Polls a command until it succeeds, while QEMU runs (if started); fails
-# after `seconds`.
-wait_until() {
-  local seconds=$1 what=$2 deadline=$((SECONDS + $1))
-  shift 2
-  until "$@"; do
-    { [ -z "$qemu_pid" ] || kill -0 "$qemu_pid" 2>/dev/null; } || "$@" || fail "QEMU ended before $what"
-    [ "$SECONDS" -lt "$deadline" ] || fail "no $what within $seconds s"
-    sleep 0.2
-  done
-}
-wait_for_line() { wait_until "$2" "'$1' on the console" seen "$1"; }
+wait_for_line() { wait_for "'$1' on the console" "$2" seen "$1"; }
 
 # What the guest printed between "@@begin NAME" and "@@end NAME CODE"; CODE.
 section() { console | awk -v n="$1" '$0 ~ "^@@end " n " " { on = 0 } on { print } $0 == "@@begin " n { on = 1 }'; }
@@ -52,7 +42,7 @@ run_guest() {
   ip netns exec "$space" qemu-system-x86_64 -machine pc -cpu max -m 256 -nographic -no-reboot \
     -kernel "$build/vmlinuz" -initrd "$build/initrd.gz" -append "console=ttyS0 quiet panic=-1 $append" \
     -device i82559er,netdev=n0,mac=$guest_mac -netdev "$netdev" "$@" </dev/null >"$work/console" 2>&1 &
-  qemu_pid=$!
+  qemu_pid=$! watched=$!  # the waits fail once QEMU has ended
   wait_for_line '^@@begin ' $boot_seconds
   echo "BOOT: $(elapsed "$booted") s from starting QEMU to the guest's first step"
 }

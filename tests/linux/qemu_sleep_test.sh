@@ -23,14 +23,14 @@ guest_mac=52:54:00:4C:55:10 network=10.98.0 asleep_window=12
 boot_seconds=120 step_seconds=120 tail_lines=40
 ns=lumora-sleep-$$ sender=lumora-sleep-tx-$$
 work=$(mktemp -d)
+source "$here/netns.sh"
 source "$here/qemu_common.sh"
 pids=()
 
 cleanup() {
   local pid
   for pid in $qemu_pid "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  ip netns del "$ns" 2>/dev/null || true
-  ip netns del "$sender" 2>/dev/null || true
+  remove_namespaces
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -38,8 +38,8 @@ trap "exit 1" INT TERM HUP  # so that cleanup runs then too
 
 # The bridge, the guest's tap on it and a veth from the sender's namespace.
 bridge() {
-  ip netns add "$ns"
-  ip netns add "$sender"
+  new_namespace "$ns"
+  new_namespace "$sender"
   ip -n "$ns" link add br0 type bridge
   ip -n "$ns" addr add $network.1/24 brd + dev br0
   ip -n "$ns" tuntap add dev tap0 mode tap
@@ -94,7 +94,7 @@ while True:
         break
 EOF
   pids+=($!)
-  wait_until 30 "ready from the sniffer" grep -q ready "$work/discover"
+  wait_for "ready from the sniffer" 30 grep -q ready "$work/discover"
 }
 
 has() { grep -q -- "$2" "$1" 2>/dev/null; }
@@ -113,17 +113,17 @@ watch_and_send() {
   shift
   ip netns exec "$ns" "$lumora" -i br0 --mac $guest_mac --format json "$@" >"$work/$name.out" 2>"$work/$name.err" &
   pids+=($!)
-  wait_until 60 "'listening on' from lumora ($name)" says $name err "listening on"
+  wait_for "'listening on' from lumora ($name)" 60 says $name err "listening on"
   sent=$EPOCHREALTIME
   ip netns exec "$sender" wakeonlan -i $network.255 $guest_mac >/dev/null || fail "wakeonlan could not send (scripts/setup installs it)"
-  wait_until 60 "record of the magic packet from lumora ($name)" says $name out '"target_mac"'
+  wait_for "record of the magic packet from lumora ($name)" 60 says $name out '"target_mac"'
   reported=$EPOCHREALTIME
   echo "REPORTED ($name): $(elapsed "$sent") s from wakeonlan to lumora's record"
 }
 
 # code: lumora's exit code, once it has ended within `seconds`; its last line.
 finish() {
-  wait_until "$1" "end of lumora" ended "${pids[-1]}"
+  wait_for "end of lumora" "$1" ended "${pids[-1]}"
   code=0
   wait "${pids[-1]}" || code=$?
   echo "LUMORA $2: $(tail -n 1 "$work/$2.out")"
@@ -167,7 +167,7 @@ EOF
 goes_to_sleep() {
   wait_for_line "^@@begin $1\$" $step_seconds
   asleep=$EPOCHREALTIME
-  wait_until $step_seconds "status 'suspended' from QMP" suspended
+  wait_for "status 'suspended' from QMP" $step_seconds suspended
   frames=$(guest_frames)
   echo "SUSPEND: $(elapsed "$asleep") s from the guest's 'echo mem' ($1) to QMP's 'suspended'"
 }
@@ -207,7 +207,7 @@ watch_and_send woken --until-awake --timeout 120 --awake-window 60
 stayed_asleep "armed, a magic packet"
 qmp system_wakeup >/dev/null || fail "QMP system_wakeup"
 woke=$EPOCHREALTIME
-wait_until $step_seconds "DHCP DISCOVER from the resumed guest on the bridge" has "$work/discover" '^[0-9]'
+wait_for "DHCP DISCOVER from the resumed guest on the bridge" $step_seconds has "$work/discover" '^[0-9]'
 discovered=$(tail -n 1 "$work/discover")
 echo "DHCP: $(elapsed "$woke" "$discovered") s from system_wakeup to the guest's DISCOVER on the bridge"
 wait_for_line '^@@done$' $step_seconds
