@@ -103,10 +103,10 @@ struct ExactCase {
 
 const ExactCase kExact[] = {
     // Summer time; ether has no ports: null UDP fields.
-    {kCentralEurope, EthernetFrame(MagicCopies(16, {0xA1, 0xA2, 0xA3, 0xA4})), {k20260701At100000Utc, 999999}, "a b", false,
-     "12:00:00.999999 a\\x20b in ether 02:4C:55:0A:B0:01 > FF:FF:FF:FF:FF:FF: target 00:1A:2B:3C:4D:5E, 16/16 copies, "
+    {kCentralEurope, EthernetFrame(MagicCopies(16, {0xA1, 0xA2, 0xA3, 0xA4})), {k20260701At100000Utc, 999999}, "a \"b\\",
+     false, "12:00:00.999999 a\\x20\"b\\x5c in ether 02:4C:55:0A:B0:01 > FF:FF:FF:FF:FF:FF: target 00:1A:2B:3C:4D:5E, 16/16 copies, "
      "password A1:A2:A3:A4\n",
-     "{\"record\":\"magic\",\"time\":\"2026-07-01T12:00:00.999999+02:00\",\"host\":null,\"interface\":\"a b\",\"direction\":\"in\",\"kind\":\"ether\","
+     "{\"record\":\"magic\",\"time\":\"2026-07-01T12:00:00.999999+02:00\",\"host\":null,\"interface\":\"a \\\"b\\\\\",\"direction\":\"in\",\"kind\":\"ether\","
      "\"source\":\"02:4C:55:0A:B0:01\",\"destination\":\"FF:FF:FF:FF:FF:FF\",\"source_port\":null,"
      "\"destination_port\":null,\"udp_length\":null,\"udp_checksum\":null,\"target_mac\":\"00:1A:2B:3C:4D:5E\","
      "\"target_vendor\":null,\"repetitions\":16,\"password\":\"A1A2A3A4\",\"well_formed\":true,\"payload\":\"" + HexCopies(16) + "A1A2A3A4\","
