@@ -1,9 +1,14 @@
 # The QEMU guest of the end-to-end tests: its preparation, its boot and its
 # serial console, where qemu_guest_init.sh prints each step between marker
-# lines. Sourced after netns.sh by qemu_wake_test.sh and qemu_sleep_test.sh,
-# which set lumora, here, build, work, guest_mac, boot_seconds and tail_lines.
+# lines. Sourced by qemu_wake_test.sh and qemu_sleep_test.sh, which set here
+# and are given lumora's path.
+if [ "$(id -u)" -ne 0 ]; then echo "SKIP: the network namespaces need root"; exit 77; fi
+source "$here/netns.sh"
+lumora=$1 started=$EPOCHREALTIME build=$(dirname "$1")/qemu work=$(mktemp -d)
+guest_mac=52:54:00:4C:55:10 boot_seconds=120 step_seconds=120 tail_lines=40
 qemu_pid=""
 poll_seconds=0.2  # each look may ask QEMU: fewer, so that the emulated guest keeps its pace
+trap "exit 1" INT TERM HUP  # so that the test's cleanup runs then too
 
 console() { tr -d '\r' <"$work/console" 2>/dev/null; }
 fail() {

@@ -15,16 +15,10 @@
 #   qemu_sleep_test.sh LUMORA_BINARY
 set -euo pipefail
 
-if [ "$(id -u)" -ne 0 ]; then echo "SKIP: the network namespaces need root"; exit 77; fi
-lumora=$1 started=$EPOCHREALTIME
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-build=$(dirname "$lumora")/qemu
-guest_mac=52:54:00:4C:55:10 network=10.98.0 asleep_window=12
-boot_seconds=120 step_seconds=120 tail_lines=40
-ns=lumora-sleep-$$ sender=lumora-sleep-tx-$$
-work=$(mktemp -d)
-source "$here/netns.sh"
 source "$here/qemu_common.sh"
+network=10.98.0 asleep_window=12
+ns=lumora-sleep-$$ sender=lumora-sleep-tx-$$
 pids=()
 
 cleanup() {
@@ -34,7 +28,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-trap "exit 1" INT TERM HUP  # so that cleanup runs then too
 
 # The bridge, the guest's tap on it and a veth from the sender's namespace.
 bridge() {
@@ -129,19 +122,21 @@ finish() {
   echo "LUMORA $2: $(tail -n 1 "$work/$2.out")"
 }
 
-# Passes when the Python expression holds of lumora's json lines in NAME.out:
-# magic is the magic packet's record, awake the outcome (None if none), code
-# lumora's exit code.
+# Passes when the Python expression holds of the json lines in NAME.out:
+# magic is the magic packet's record, awake the outcome (None if none), card
+# the readiness record of the guest's MAC, code lumora's exit code.
 expect_records() {
   local name=$1 code=$2 what=$3 expression=$4
-  /usr/bin/python3 - "$work/$name.out" "$code" "$expression" <<'EOF' || fail "$what: exit $code, lumora wrote: $(cat "$work/$name.out" "$work/$name.err")"
+  /usr/bin/python3 - "$work/$name.out" "$code" "$expression" "$guest_mac" <<'EOF' ||
 import json, sys
 records = [json.loads(line) for line in open(sys.argv[1]) if line.startswith("{")]
 magic = next((r for r in records if r.get("record", "magic") == "magic"), None)
 awake = next((r for r in records if r.get("record") == "awake"), None)
+card = next((r for r in records if r.get("record") == "readiness" and r["mac"] == sys.argv[4]), None)
 code = int(sys.argv[2])
 sys.exit(0 if eval("(" + sys.argv[3] + ")") else 1)  # parentheses: it may span lines
 EOF
+    fail "$what: exit $code, the records: $(cat "$work/$name".{out,err} 2>/dev/null)"
   echo "PASS: $what"
 }
 magic_ok='magic["target_mac"] == "'$guest_mac'" and magic["interface"] == "br0" and magic["kind"] == "udp4"
@@ -149,19 +144,11 @@ magic_ok='magic["target_mac"] == "'$guest_mac'" and magic["interface"] == "br0" 
 outcome_ok='awake["target_mac"] == "'$guest_mac'" and awake["interface"] == "br0"
   and {"time", "host", "evidence_source", "magic_time"} <= awake.keys()'
 
-# Passes when the Python expression holds of the readiness record for the
-# guest's MAC (card) that the sleep hook printed in the console section NAME:
-# the guest has no journal.
+# The sleep hook's records, printed in the console section NAME (the guest
+# has no journal), as expect_records reads them.
 expect_readiness() {
-  local name=$1 what=$2 expression=$3
-  section "$name" >"$work/$name.out"
-  /usr/bin/python3 - "$work/$name.out" "$expression" "$guest_mac" <<'EOF' || fail "$what: the hook printed: $(cat "$work/$name.out")"
-import json, sys
-records = [json.loads(line) for line in open(sys.argv[1]) if line.startswith("{")]
-card = next((r for r in records if r.get("record") == "readiness" and r["mac"] == sys.argv[3]), None)
-sys.exit(0 if card is not None and eval("(" + sys.argv[2] + ")") else 1)
-EOF
-  echo "PASS: $what"
+  section "$1" >"$work/$1.out"
+  expect_records "$1" 0 "$2" "card is not None and $3"
 }
 # The guest's suspend: once its step NAME has begun and QMP says suspended.
 goes_to_sleep() {

@@ -7,17 +7,11 @@
 #   qemu_wake_test.sh LUMORA_BINARY
 set -euo pipefail
 
-if [ "$(id -u)" -ne 0 ]; then echo "SKIP: the network namespace needs root"; exit 77; fi
-lumora=$1 started=$EPOCHREALTIME
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-source "$here/netns.sh"
-build=$(dirname "$lumora")/qemu
-guest_mac=52:54:00:4C:55:10 host_mac=02:4c:55:00:00:01 host_ip=10.99.0.1
-qemu_port=10001 far_port=10002  # QEMU's end of the carriage and the other
-boot_seconds=120 step_seconds=120 tail_lines=40
-ns=lumora-qemu-$$
-work=$(mktemp -d)
 source "$here/qemu_common.sh"
+host_mac=02:4c:55:00:00:01 host_ip=10.99.0.1
+qemu_port=10001 far_port=10002  # QEMU's end of the carriage and the other
+ns=lumora-qemu-$$
 
 cleanup() {
   if [ -n "$qemu_pid" ]; then kill "$qemu_pid" 2>/dev/null || true; wait "$qemu_pid" 2>/dev/null || true; fi
@@ -25,7 +19,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-trap "exit 1" INT TERM HUP  # so that cleanup runs then too
 
 # The letters ethtool prints after "Supports Wake-on:" or "Wake-on:".
 wol_letters() { section "$1" | sed -n "s/^[[:space:]]*$2: //p"; }
