@@ -39,10 +39,10 @@ constexpr char kVirtual[] = "will not wake (virtual adapter; see Help).";
 constexpr char kCannotTell[] = "cannot tell if it wakes (see Help).";
 constexpr char kUnknown[] = "cannot tell if it wakes (settings unknown; see Help).";
 
-// The keyword off, not armed and Fast Startup on alone are the Wine readiness
-// test's, read from the registry and the power library.
+// Everything on, the keyword off, not armed, Fast Startup on alone and no
+// driver key are the Wine readiness test's, read from the registry and the
+// power library.
 const Row kRows[] = {
-    {"everything on", [](F&) {}, Y, Y, Y, "", kReady},
     {"the keyword's default", [](F& f) { f.wakeOnMagicPacket = kAbsent; }, Y, Y, Y, "", kReady},
     {"a keyword of neither 0 nor 1", [](F& f) { f.wakeOnMagicPacket = On(2); }, U, U, U, "", kCannotTell},
     {"wake unticked, no armed list", [](F& f) { f.pnpCapabilities = On(0x110), f.armed = U; }, N, N, Y,
@@ -77,10 +77,6 @@ const Row kRows[] = {
     {"Ethernet, its driver virtual (vEthernet)", [](F& f) { f.characteristics = On(kNcfVirtual); }, N, N, N,
      "virtual-adapter", kVirtual},
     {"an adapter of another type", [](F& f) { f.ifType = 243; }, U, U, U, "", kCannotTell},
-    {"no driver key", [](F& f) {
-         f.characteristics = f.wakeOnMagicPacket = f.modernStandbyWake = f.shutdownWake = f.pnpCapabilities = kUnread;
-         f.armed = U;
-     }, U, U, U, "wol-unknown", kUnknown},
     {"everything unknown", [](F& f) { f = {kIfTypeNone, kUnread, kUnread, kUnread, kUnread, kUnread, U, kUnread,
                                             kUnread, U, U}; }, U, U, U, "wol-unknown", kUnknown},
 };

@@ -17,7 +17,6 @@
 #include <ctime>
 #include <memory>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -162,8 +161,9 @@ TEST_F(OutputForms, LineTailsCopiesPasswordAndReasons) {
     }
 }
 
-// On a machine whose eth0 is the target: would it wake, and why not.
-TEST_F(OutputForms, WouldWakeInBothForms) {
+// On a machine whose eth0 is the target: would it wake, and why not. The
+// json's would_wake, target_interface and hints are the QEMU test's, on e100.
+TEST_F(OutputForms, WouldWakeInTheLine) {
     LocalInterfaces machine{};
     machine.count = 1;
     LocalInterface& eth0 = machine.items[0];
@@ -171,19 +171,15 @@ TEST_F(OutputForms, WouldWakeInBothForms) {
     eth0.index = 2;
     std::memcpy(eth0.mac, packet::kTestMac, sizeof eth0.mac);
     eth0.hasMac = eth0.hasDevice = true;
-    const std::tuple<std::uint32_t, const char*, std::string> cases[] = {
-        {kWakeMagic, ", 16/16 copies, would wake this machine (eth0)\n",
-         "\"target_interface\":\"eth0\",\"target_name\":null,\"target_ip\":null,\"delivery\":\"broadcast\","
-         "\"ip_destination\":null,\"vlan\":null,\"would_wake\":true,\"hints\":[]}\n"},
-        {0, ", 16/16 copies, would not wake this machine: Wake-on-LAN is off on eth0, hints wol-disabled\n",
-         "\"would_wake\":false,\"hints\":[{\"code\":\"wol-disabled\",\"text\":\"Run 'ethtool -s eth0 wol g' "},
+    const std::pair<std::uint32_t, const char*> cases[] = {
+        {kWakeMagic, ", 16/16 copies, would wake this machine (eth0)\n"},
+        {0, ", 16/16 copies, would not wake this machine: Wake-on-LAN is off on eth0, hints wol-disabled\n"},
     };
     const Bytes frame = Udp4(MagicCopies(16));
-    for (const auto& [enabled, line, json] : cases) {
+    for (const auto& [enabled, line] : cases) {
         eth0.card = CardState{CardRead::kRead, kWakeMagic, enabled, false, {}, DeviceWakeup::kEnabled};
         const Sighting s = Sight(frame, {k20260307At200503Utc, 0}, "eth0", &machine);
         EXPECT_NE(Text(FormatSightingLine, s).find(line), std::string::npos) << Text(FormatSightingLine, s);
-        EXPECT_NE(Text(FormatSightingJson, s).find(json), std::string::npos) << Text(FormatSightingJson, s);
     }
 }
 
