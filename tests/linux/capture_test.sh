@@ -149,11 +149,9 @@ run_flood() {
   local count=20000 every=100 magic_count=200
   make_link
   start_lumora "$lumora" -c $magic_count -i veth-rx
-  local start=$EPOCHREALTIME
   send flood $rx_ip 9 $count $every 30 | tee "$work/flood"
   local deadline=$((SECONDS + 60))
   while ! lumora_gone && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.05; done
-  local end=$EPOCHREALTIME
   lumora_gone || kill -INT "$pid"
   finish_lumora
   local reported lost
@@ -161,9 +159,7 @@ run_flood() {
   lost=$((magic_count - reported))
   grep -A1 '^Pasword:$' "$work/out" | grep -v -e '^Pasword:$' -e '^--$' >"$work/numbers" || true
   for ((n = 0; n < magic_count; n++)); do printf '\t %02X %02X %02X %02X\n' 0 0 $((n >> 8)) $((n & 255)); done >"$work/expected"
-  awk -v s="$start" -v e="$end" -v r="$(cat "$work/err")" 'BEGIN {
-    match(r, /[0-9]+ frames captured/); f = substr(r, RSTART, RLENGTH) + 0
-    printf "FLOOD: %.3f s from starting the sender to the last report: %.0f frames per second captured\n", e - s, f / (e - s) }'
+  # How fast is bench/lumora_bench's question: here, none lost and in order.
   echo "FLOOD: magic packets reported $reported of $magic_count, lost $lost; $(tail -n 1 "$work/err")"
   grep -q "sent $count datagrams ($magic_count magic packets)" "$work/flood" || fail "the sender did not send them all in time"
   [ "$lost" -eq 0 ] || fail "$lost magic packets were not reported"
@@ -549,8 +545,7 @@ make_segment() {
   ip -n "$awake_target" link set eth0 address $segment_mac
 }
 
-from_target() { ip netns exec "$awake_target" "$sender" sign "$1" eth0 "$(ip netns exec "$rx" cat /sys/class/net/eth0/address)" ||
-  fail "the target could not send $1"; }
+from_target() { ip netns exec "$awake_target" "$sender" sign "$1" eth0 || fail "the target could not send $1"; }
 wake_target() {
   ip netns exec "$tx" wakeonlan -i 10.76.0.255 $segment_mac >/dev/null || fail "wakeonlan"
   wait_for "lumora to report the magic packet" 20 grep -q "$1" "$work/out"
@@ -558,8 +553,10 @@ wake_target() {
 awake_keys() { /usr/bin/python3 "$here/check_json_lines.py" all "$work/out" record outcome evidence evidence_source; }
 
 # The outcome of each wake attempt, by the target's own frames after the
-# magic packet: a DHCP request is a sign, an ARP reply and a neighbour
-# advertisement (a sleeping card's offload answers those) are none.
+# magic packet: a DHCP request is a sign. That an ARP reply and a neighbour
+# advertisement (a sleeping card's offload answers those) are none is the
+# sign table's (tests/analysis); no_sign at the window's end, the QEMU sleep
+# test's.
 run_awake() {
   make_segment
   local watch=(-i eth0 --mac $segment_mac --until-awake --timeout 60)
@@ -575,13 +572,6 @@ run_awake() {
   awake_keys | diff -u "$work/seen" - || fail "the -w file gives another outcome"
   # The merge of such records is the journal test's.
   echo "PASS: woke: a DHCP request after the magic packet, live and from the -w file; exit 0"
-
-  start_lumora "$lumora" "${watch[@]}" --awake-window 3 --format json
-  wake_target '"record":"magic"'
-  from_target arp-reply
-  from_target na
-  finish_lumora 20 4
-  awake_keys | tail -n 1 | grep -qx "awake no_sign - -" || fail "an ARP reply and an NA are no sign: $(cat "$work/out")"
 
   start_lumora "$lumora" "${watch[@]}" --format line
   from_target arp-request
@@ -599,8 +589,8 @@ run_awake() {
   wake_target '"record":"magic"'
   finish_lumora 20 4
   awake_keys | tail -n 1 | grep -qx "awake no_sign - -" || fail "exit 4 without its no_sign record: $(cat "$work/out")"
-  echo "PASS: no_sign after an ARP reply and an NA, exit 4; already_awake after an ARP request, exit 0; no magic packet"
-  echo "  within --timeout, exit 3; --timeout inside the window: the no_sign record, exit 4"
+  echo "PASS: already_awake after an ARP request, exit 0; no magic packet within --timeout, exit 3; --timeout inside"
+  echo "  the window: the no_sign record, exit 4"
 }
 
 case "$group" in

@@ -143,7 +143,7 @@ run_lumora monitor -i eth0 --awake-window 3
 speaks "$napper"
 ip -n "$napper" addr flush dev eth0  # asleep: it answers for its address no more
 wake $target_mac $subnet_broadcast monitor 1
-ip netns exec "${ns[target]}" "$here/wake_sender.py" sign dhcp eth0 ff:ff:ff:ff:ff:ff || fail "the target's DHCP request"
+ip netns exec "${ns[target]}" "$here/wake_sender.py" sign dhcp eth0 || fail "the target's DHCP request"
 wait_for "the monitor to see the target wake" 20 logged monitor '"outcome":"woke"'
 wake $lost_mac 255.255.255.255 sender 2
 wake $silent_mac $subnet_broadcast monitor 2

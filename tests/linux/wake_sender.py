@@ -8,10 +8,8 @@
   wake_sender.py flood DEST PORT COUNT EVERY SECONDS
       COUNT datagrams as fast as they go, every EVERY-th a magic packet whose
       4-byte password is its number (0, 1, ...); stops after SECONDS.
-  wake_sender.py sign KIND IFACE PEER_MAC  one frame from IFACE's own MAC, as a
-      machine sends it: KIND dhcp (a DISCOVER) or arp-request (both broadcast),
-      or arp-reply or na (a neighbour advertisement), which a sleeping card's
-      offload also sends, to PEER_MAC
+  wake_sender.py sign KIND IFACE  one broadcast frame from IFACE's own MAC, as
+      a machine sends it: KIND dhcp (a DISCOVER) or arp-request
 UDP goes out without a checksum, so what lumora reports is the same every run.
 """
 import errno
@@ -69,27 +67,19 @@ def udp4(source, dest, source_port, dest_port, payload):
 
 BROADCAST = b"\xff" * 6
 OWN_IP, PEER_IP = socket.inet_aton("10.76.0.30"), socket.inet_aton("10.76.0.1")
-OWN_IP6 = socket.inet_pton(socket.AF_INET6, "fe80::4c55:30")
 
 
 def ethernet(to, source, ether_type, body):
     return to + source + struct.pack("!H", ether_type) + body
 
 
-def sign(kind, source, peer):
+def sign(kind, source):
     if kind == "dhcp":  # BOOTREQUEST, DHCPDISCOVER, from port 68 to 67
         bootp = struct.pack("!BBBBIHH4s4s4s4s16s192x", 1, 1, 6, 0, 0x4C55, 0, 0x8000, bytes(4), bytes(4),
                             bytes(4), bytes(4), source) + bytes.fromhex("63825363350101ff")
         return ethernet(BROADCAST, source, 0x0800, udp4("0.0.0.0", "255.255.255.255", 68, 67, bootp))
-    if kind in ("arp-request", "arp-reply"):
-        request = kind == "arp-request"
-        arp = struct.pack("!HHBBH6s4s6s4s", 1, 0x0800, 6, 4, 1 if request else 2, source, OWN_IP,
-                          bytes(6) if request else peer, PEER_IP)
-        return ethernet(BROADCAST if request else peer, source, 0x0806, arp)
-    # A neighbour advertisement (136), solicited and overriding, for our own address.
-    icmp = struct.pack("!BBHI16s", 136, 0, 0, 0x60000000, OWN_IP6) + struct.pack("!BB6s", 2, 1, source)
-    ip6 = struct.pack("!IHBB16s16s", 0x60000000, len(icmp), 58, 255, OWN_IP6, OWN_IP6)
-    return ethernet(peer, source, 0x86DD, ip6 + icmp)
+    arp = struct.pack("!HHBBH6s4s6s4s", 1, 0x0800, 6, 4, 1, source, OWN_IP, bytes(6), PEER_IP)  # a request
+    return ethernet(BROADCAST, source, 0x0806, arp)
 
 
 def raw(iface, frame):
@@ -108,7 +98,7 @@ def main(mode, *args):
         raw(args[0], bytes.fromhex(args[1]))
     elif mode == "sign":
         own = open(f"/sys/class/net/{args[1]}/address").read().strip()
-        raw(args[1], sign(args[0], bytes.fromhex(own.replace(":", "")), bytes.fromhex(args[2].replace(":", ""))))
+        raw(args[1], sign(args[0], bytes.fromhex(own.replace(":", ""))))
     elif mode == "ipv4":
         print(udp4(args[0], args[1], SOURCE_PORT, 9, bytes.fromhex(args[2])).hex())
     elif mode == "flood":
