@@ -143,6 +143,11 @@ const std::string kLostAtRouter = ": lost at the router: its ARP requests for 10
                                   "asleep); wake by the segment's broadcast address or give the router a static ARP "
                                   "entry; left pc-a by eth0 for 10.2.0.5; no monitor saw it";
 
+// One file whose one attempt gets `verdict`, for `why` (from ": ").
+Case Why(const char* name, const std::vector<std::string>& lines, const std::string& verdict, const std::string& why) {
+    return {name, {lines}, {{verdict + " target", why}}, "lumora: 1 wake attempt: 1 " + verdict};
+}
+
 // Two hosts that see one packet wake, the outcome's evidence and why: the
 // json test's, in the other form.
 const Case kCases[] = {
@@ -212,31 +217,26 @@ const Case kCases[] = {
        Awake("lab-2", T("09:02:00.000000"), kMac, "no_sign", T("09:00:00.000000"), "120")}},
      {{"woke", ": lab-1 saw it wake 20.0 s after the first packet"}},
      "lumora: 1 wake attempt: 1 woke"},
-    // Why it did not wake.
-    {"no readiness record", {{kSent, kSeen, kNoSign}}, {{"no_wake target", kSeenNoSign}},
-     "lumora: 1 wake attempt: 1 no_wake"},
-    {"the card not armed as it went to sleep, before the attempt",
-     {{Readiness("08:50:00.000000", kMac, "d", "false"), kSent, kSeen, kNoSign}},
-     {{"no_wake target", ": " + kNotArmed + "; " + kSeenNoSign.substr(2)}}, "lumora: 1 wake attempt: 1 no_wake"},
-    {"armed: the cause lies past the card", {{Readiness("08:50:00.000000", kMac, "g", "true"), kSent, kSeen, kNoSign}},
-     {{"no_wake target", kSeenNoSign + "; vm went to sleep (suspend) at 08:50:00 with eth0 Wake-on g: its card was "
-                                       "armed, so look at the firmware"}},
-     "lumora: 1 wake attempt: 1 no_wake"},
-    {"a readiness record after the attempt began is not its",
-     {{kSent, kSeen, Readiness("09:11:00.000000", kMac, "d", "false"), kNoSign}}, {{"no_wake target", kSeenNoSign}},
-     "lumora: 1 wake attempt: 1 no_wake"},
-    {"the no_sign five minutes on, other records between",
-     {{kSent, kSeen, Readiness("09:12:00.000000", kOtherMac, "d", "false"), kNoSign}},
-     {{"no_wake target", kSeenNoSign}}, "lumora: 1 wake attempt: 1 no_wake"},
-    {"another card's readiness", {{Readiness("08:50:00.000000", kOtherMac, "d", "false"), kSent, kSeen, kNoSign}},
-     {{"no_wake target", kSeenNoSign}}, "lumora: 1 wake attempt: 1 no_wake"},
-    {"sent to its own address, the router's questions unanswered", {{kSentToItsOwn, Unanswered("09:10:00.200000")}},
-     {{"lost target", kLostAtRouter}}, "lumora: 1 wake attempt: 1 lost"},
-    {"the questions' record stamped a moment before the packet's, by another clock",
-     {{Unanswered("09:09:58.000000"), kSentToItsOwn}}, {{"lost target", kLostAtRouter}},
-     "lumora: 1 wake attempt: 1 lost"},
-    {"no questions: lost on the way", {{kSentToItsOwn}},
-     {{"lost target", ": left pc-a by eth0 for 10.2.0.5; no monitor saw it"}}, "lumora: 1 wake attempt: 1 lost"},
+    // Why it did not wake: one attempt, its verdict and its why.
+    Why("no readiness record", {kSent, kSeen, kNoSign}, "no_wake", kSeenNoSign),
+    Why("the card not armed as it went to sleep, before the attempt",
+        {Readiness("08:50:00.000000", kMac, "d", "false"), kSent, kSeen, kNoSign}, "no_wake",
+        ": " + kNotArmed + "; " + kSeenNoSign.substr(2)),
+    Why("armed: the cause lies past the card", {Readiness("08:50:00.000000", kMac, "g", "true"), kSent, kSeen, kNoSign},
+        "no_wake", kSeenNoSign + "; vm went to sleep (suspend) at 08:50:00 with eth0 Wake-on g: its card was armed, so "
+                   "look at the firmware"),
+    Why("a readiness record after the attempt began is not its",
+        {kSent, kSeen, Readiness("09:11:00.000000", kMac, "d", "false"), kNoSign}, "no_wake", kSeenNoSign),
+    Why("the no_sign five minutes on, other records between",
+        {kSent, kSeen, Readiness("09:12:00.000000", kOtherMac, "d", "false"), kNoSign}, "no_wake", kSeenNoSign),
+    Why("another card's readiness", {Readiness("08:50:00.000000", kOtherMac, "d", "false"), kSent, kSeen, kNoSign},
+        "no_wake", kSeenNoSign),
+    Why("sent to its own address, the router's questions unanswered", {kSentToItsOwn, Unanswered("09:10:00.200000")},
+        "lost", kLostAtRouter),
+    Why("the questions' record stamped a moment before the packet's, by another clock",
+        {Unanswered("09:09:58.000000"), kSentToItsOwn}, "lost", kLostAtRouter),
+    Why("no questions: lost on the way", {kSentToItsOwn}, "lost",
+        ": left pc-a by eth0 for 10.2.0.5; no monitor saw it"),
 };
 
 bool Says(const std::string& line, const std::string& text) {
