@@ -25,7 +25,8 @@ struct Sent { int port; Bytes payload; const char* udpLength; const char* passwo
 // drains it, overflows a default-sized receive buffer and would drop the
 // magic packet behind it. The next burst waits for that report, so the test
 // does not hang on the speed of the machine, only on the size of the buffer.
-// Escape's way out is the dialog test's.
+// Escape's way out is the dialog test's; the log's first lines, before the
+// reports, the readiness test's.
 TEST_F(CaptureEndToEnd, EveryKindOfMagicPacketIsReportedInOrderAFloodLosesNoneAndAFailedReceiveEndsWith1) {
     constexpr std::size_t kKinds = 4, kFlood = 20;
     constexpr int kNoisePerMagic = 1000;
@@ -57,9 +58,6 @@ TEST_F(CaptureEndToEnd, EveryKindOfMagicPacketIsReportedInOrderAFloodLosesNoneAn
     });
     EXPECT_EQ(code, kEndFinished);
     const std::string address = inet_ntoa(host.sin_addr);
-    const std::string second = "\r\nSniffing is started!\r\n";
-    EXPECT_EQ(log.rfind("A tool to troubleshoot Wake-on-LAN. " + address + ": ", 0), 0u) << log;
-    EXPECT_EQ(log.find("---------------------------Wake-On-LAN"), log.find(second) + second.size());  // reports follow
     ASSERT_EQ(reports.size(), kKinds + kFlood) << log;
     int number = 0;
     for (const Sent& s : sent) {

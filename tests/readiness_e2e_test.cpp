@@ -110,9 +110,10 @@ protected:
         SetEnvironmentVariableA("LUMORA_MODERN_STANDBY", "0");
     }
 
-    // Lumora's real start-up on `m`: its log's first line, which must show
-    // its conclusion without scrolling sideways, then the capture goes on. With
-    // LUMORA_SCREENSHOT set, the window is saved once a packet's report is in.
+    // Lumora's real start-up on `m`: its log's first line (that every
+    // conclusion shows without scrolling sideways is the dialog test's), then
+    // the capture goes on. With LUMORA_SCREENSHOT set, the window is saved
+    // once a packet's report is in.
     void Check(const Machine& m) {
         SCOPED_TRACE(m.name);
         Play(m);
@@ -121,8 +122,6 @@ protected:
         std::string log;
         const INT_PTR code = RunModal(kLumoraCaption, [&] { return RunCaptureDialog(&capture); }, [&](HWND dialog) {
             HWND view = GetDlgItem(dialog, IDC_LOG);
-            const std::string first = WindowText(view).substr(0, WindowText(view).find(" ("));
-            EXPECT_TRUE(ShowsWithoutScrolling(view, first)) << first;
             SendTo(9, packet::MagicPayload());
             EXPECT_TRUE(WaitUntil([&] { return !Reports(dialog).empty(); }));
             log = WindowText(view);

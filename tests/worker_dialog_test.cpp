@@ -70,8 +70,6 @@ bool CancelHasFocus(HWND dialog) {
     return read && gui.hwndFocus == GetDlgItem(dialog, IDCANCEL);
 }
 
-std::string LogText(HWND dialog) { return WindowText(GetDlgItem(dialog, IDC_LOG)); }
-
 struct Ending { const char* name; INT_PTR code; std::function<bool(HWND)> perform; std::uint8_t result = 1; };
 
 TEST(WorkerDialog, EveryWayItEndsGivesItsCodeAndStopsTheWorker) {
@@ -246,7 +244,7 @@ TEST(Log, EveryTextInOrderWithTheEndInViewAndTheOldestLinesDroppedWhenFull) {
             ctx->cancelRequested = 0;
         }
         whole += script.texts[static_cast<std::size_t>(checked++)];
-        log = LogText(ctx->hwndDialog);
+        log = WindowText(edit);
         EXPECT_LT(log.size(), static_cast<std::size_t>(kReportBufferSize));
         if (whole.size() < static_cast<std::size_t>(kReportBufferSize)) {
             EXPECT_EQ(log, whole) << checked;  // all fit
