@@ -92,9 +92,9 @@ struct Case {
     std::vector<std::string> records;
 };
 
-// Asked once and answered (the reply to the router alone), and asked again
-// and again, are the journal test's, live; three times is in the rows below.
 const Case kCases[] = {
+    {"asked once, no more: it was answered, though the reply went to the router alone", {kAnnounced, Ask(1)}, {}},
+    {"asked three times a second apart: unanswered", {kAnnounced, Ask(1), Ask(2), Ask(3)}, {kThreeAsked}},
     {"the target's own reply seen", {kAnnounced, Ask(1), ArpFrom(1.1, kTargetMac, 2, kTarget, kRouter), Ask(2)}, {}},
     {"the target speaks for itself", {kAnnounced, Ask(1), Ask(1.5, kTargetMac, kTarget, kRouter), Ask(2)}, {}},
     {"an address no host has said is its own", {Ask(1), Ask(2), Ask(3)}, {}},
