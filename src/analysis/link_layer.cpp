@@ -42,7 +42,6 @@ constexpr std::uint32_t kSwappedFamilyMask = 0xFFFF0000;
 constexpr std::uint32_t kFamilyInet = 2;
 constexpr std::uint32_t kFamiliesInet6[] = {10, 24, 28, 30};  // Linux, Net/OpenBSD, FreeBSD, macOS
 
-
 // Four bytes in network order.
 std::uint32_t ReadLong(const unsigned char* at) {
     std::uint32_t value = 0;
