@@ -9,30 +9,35 @@ find_library(LUMORA_MNL_LIBRARY mnl REQUIRED)  # libmnl-dev: the rtnetlink quest
 set(LUMORA_LINUX_ANALYSIS_SOURCES src/analysis/ipv6_wake.cpp
   src/analysis/wake_diagnosis.cpp src/analysis/link_layer.cpp src/analysis/frame_magic.cpp
   src/analysis/wake_signs.cpp src/analysis/awake_watch.cpp src/analysis/neighbour_watch.cpp src/analysis/oui_registry.cpp)
-target_sources(lumora_analysis PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
-target_sources(lumora_analysis_sanitized PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
-# The link layers, the diagnosis and the hints, tested without libpcap.
-target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp tests/analysis/windows_readiness_test.cpp
-  tests/analysis/neighbour_watch_test.cpp
-  tests/analysis/wake_diagnosis_test.cpp tests/analysis/awake_watch_test.cpp tests/analysis/oui_registry_test.cpp)
-target_include_directories(analysis_test PRIVATE tests)
+foreach(variant "" ${LUMORA_TEST_VARIANT})
+  target_sources(lumora_analysis${variant} PRIVATE ${LUMORA_LINUX_ANALYSIS_SOURCES})
+endforeach()
+if(LUMORA_TESTS)
+  # The link layers, the diagnosis and the hints, tested without libpcap.
+  target_sources(analysis_test PRIVATE tests/analysis/frame_magic_test.cpp tests/analysis/windows_readiness_test.cpp
+    tests/analysis/neighbour_watch_test.cpp
+    tests/analysis/wake_diagnosis_test.cpp tests/analysis/awake_watch_test.cpp tests/analysis/oui_registry_test.cpp)
+  target_include_directories(analysis_test PRIVATE tests)
+endif()
 
 # The records lumora writes (the sighting, its line and json, the readiness,
 # the summary): portable, plain and under the sanitizers.
 set(LUMORA_RECORDS_SOURCES src/records/readiness_forms.cpp
   src/records/record_writer.cpp src/records/sighting.cpp src/records/sighting_forms.cpp src/records/summary.cpp
   src/records/awake_forms.cpp src/records/unanswered_forms.cpp)
-foreach(variant "" _sanitized)
+foreach(variant "" ${LUMORA_TEST_VARIANT})
   add_library(lumora_records${variant} STATIC ${LUMORA_RECORDS_SOURCES})
   target_link_libraries(lumora_records${variant} PUBLIC lumora_analysis${variant})
   target_compile_options(lumora_records${variant} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 endforeach()
 
-add_executable(records_test tests/records/sighting_forms_test.cpp)
-target_link_libraries(records_test PRIVATE lumora_records_sanitized GTest::gtest_main)
-target_include_directories(records_test PRIVATE tests)
-target_compile_options(records_test PRIVATE ${LUMORA_WARNINGS})
-add_test(NAME records_test COMMAND records_test)
+if(LUMORA_TESTS)
+  add_executable(records_test tests/records/sighting_forms_test.cpp)
+  target_link_libraries(records_test PRIVATE lumora_records${LUMORA_TEST_VARIANT} GTest::gtest_main)
+  target_include_directories(records_test PRIVATE tests)
+  target_compile_options(records_test PRIVATE ${LUMORA_WARNINGS})
+  add_test(NAME records_test COMMAND records_test)
+endif()
 
 set(LUMORA_LINUX_SOURCES
   src/linux/capture/capture.cpp
@@ -67,14 +72,16 @@ function(lumora_linux_program name records merge)
   target_include_directories(${name} PRIVATE res)
 endfunction()
 
-# build/native/lumora, and the same under the sanitizers for the end-to-end test.
+# build/native/lumora (with the tools, lumora_sanitized below for the end-to-end tests).
 lumora_linux_program(lumora lumora_records lumora_merge)
-lumora_linux_program(lumora_sanitized lumora_records_sanitized lumora_merge_sanitized)
+if(NOT LUMORA_TESTS)
+  return()
+endif()
 
-# The command line under the sanitizers.
+# The command line, under the sanitizers where the tools are built.
 add_executable(lumora_linux_test tests/linux/options_test.cpp src/linux/program/options.cpp
   src/linux/capture/diagnostics.cpp)
-target_link_libraries(lumora_linux_test PRIVATE lumora_records_sanitized GTest::gtest_main)
+target_link_libraries(lumora_linux_test PRIVATE lumora_records${LUMORA_TEST_VARIANT} GTest::gtest_main)
 target_include_directories(lumora_linux_test PRIVATE res)
 target_compile_options(lumora_linux_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME lumora_linux_test COMMAND lumora_linux_test)
@@ -85,6 +92,12 @@ target_link_libraries(capture_files PRIVATE GTest::gtest ${LUMORA_PCAP_LIBRARY})
 target_include_directories(capture_files PRIVATE tests src)
 target_compile_options(capture_files PRIVATE ${LUMORA_WARNINGS})
 
+# What follows runs on this machine only: the end-to-end tests (root, network
+# namespaces, QEMU) with lumora under the sanitizers, and the benchmarks.
+if(NOT LUMORA_DEVELOPER_TOOLS)
+  return()
+endif()
+lumora_linux_program(lumora_sanitized lumora_records_sanitized lumora_merge_sanitized)
 
 # The end-to-end scripts exit 77 where they cannot run (not root, no ip
 # command) and say why: a skip for a developer, a failure in CI, where every

@@ -15,20 +15,28 @@ function(lumora_merge_library name analysis)
 endfunction()
 
 lumora_merge_library(lumora_merge lumora_analysis)
-lumora_merge_library(lumora_merge_sanitized lumora_analysis_sanitized)
-target_compile_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
-target_link_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
+if(LUMORA_DEVELOPER_TOOLS)
+  lumora_merge_library(lumora_merge_sanitized lumora_analysis_sanitized)
+  target_compile_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
+  target_link_options(lumora_merge_sanitized PUBLIC ${LUMORA_SANITIZERS})
+endif()
+if(NOT LUMORA_TESTS)
+  return()
+endif()
 
 # Through the command that drives it, as a user runs it.
 add_executable(merge_test tests/linux/merge_test.cpp src/linux/program/merge_command.cpp
   src/linux/capture/output.cpp src/linux/capture/diagnostics.cpp src/linux/capture/stop_signals.cpp)
 target_include_directories(merge_test PRIVATE res)
-target_link_libraries(merge_test PRIVATE lumora_merge_sanitized lumora_records_sanitized GTest::gtest_main
+target_link_libraries(merge_test PRIVATE lumora_merge${LUMORA_TEST_VARIANT} lumora_records${LUMORA_TEST_VARIANT} GTest::gtest_main
   ${LUMORA_PCAP_LIBRARY})
 target_compile_definitions(merge_test PRIVATE SIMDJSON_EXCEPTIONS=0)
 target_compile_options(merge_test PRIVATE ${LUMORA_WARNINGS})
 add_test(NAME merge_test COMMAND merge_test)
 
+if(NOT LUMORA_DEVELOPER_TOOLS)
+  return()
+endif()
 add_executable(merge_journal_writer bench/merge_journal_writer.cpp)
 target_compile_options(merge_journal_writer PRIVATE ${LUMORA_WARNINGS})
 

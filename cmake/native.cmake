@@ -1,7 +1,19 @@
 # The native build: the portable analysis under the sanitizers, its fuzzer
-# and its benchmark.
-find_package(GTest REQUIRED)
-find_package(benchmark REQUIRED)
+# and its benchmark. A machine that only runs lumora (a Pi) builds neither
+# tests nor tools; a cross build runs the unit tests, unsanitized, under
+# qemu-user.
+option(LUMORA_TESTS "the unit tests and, with the tools, the end-to-end tests" ON)
+option(LUMORA_DEVELOPER_TOOLS "the sanitizers, the fuzzers and the benchmarks" ON)
+if(LUMORA_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(LUMORA_DEVELOPER_TOOLS)
+  find_package(benchmark REQUIRED)
+  # The libraries' variants: plain for lumora, sanitized for the tests.
+  set(LUMORA_TEST_VARIANT _sanitized)
+else()
+  set(LUMORA_TEST_VARIANT "")
+endif()
 
 # No path of the checkout in what ships (__FILE__, as an assert would embed
 # it), so that two checkouts build the same .deb.
@@ -18,22 +30,28 @@ add_library(lumora_analysis STATIC ${LUMORA_ANALYSIS_SOURCES})
 target_include_directories(lumora_analysis PUBLIC src)
 target_compile_options(lumora_analysis PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 
-add_library(lumora_analysis_sanitized STATIC ${LUMORA_ANALYSIS_SOURCES})
-target_include_directories(lumora_analysis_sanitized PUBLIC src)
-target_compile_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
-target_link_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS})
+if(LUMORA_DEVELOPER_TOOLS)
+  add_library(lumora_analysis_sanitized STATIC ${LUMORA_ANALYSIS_SOURCES})
+  target_include_directories(lumora_analysis_sanitized PUBLIC src)
+  target_compile_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
+  target_link_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS})
+endif()
 
-add_executable(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp src/ui/log_text.cpp
-  tests/base/mac_text_test.cpp tests/base/text_writer_test.cpp)
-target_link_libraries(analysis_test PRIVATE lumora_analysis_sanitized GTest::gtest_main)
-target_compile_options(analysis_test PRIVATE ${LUMORA_WARNINGS})
-add_test(NAME analysis_test COMMAND analysis_test)
+if(LUMORA_TESTS)
+  add_executable(analysis_test tests/magic_packet_test.cpp tests/log_text_test.cpp src/ui/log_text.cpp
+    tests/base/mac_text_test.cpp tests/base/text_writer_test.cpp)
+  target_link_libraries(analysis_test PRIVATE lumora_analysis${LUMORA_TEST_VARIANT} GTest::gtest_main)
+  target_compile_options(analysis_test PRIVATE ${LUMORA_WARNINGS})
+  add_test(NAME analysis_test COMMAND analysis_test)
+endif()
 
-add_executable(analysis_bench bench/magic_packet_bench.cpp)
-target_link_libraries(analysis_bench PRIVATE lumora_analysis benchmark::benchmark)
-target_compile_options(analysis_bench PRIVATE ${LUMORA_WARNINGS})
+if(LUMORA_DEVELOPER_TOOLS)
+  add_executable(analysis_bench bench/magic_packet_bench.cpp)
+  target_link_libraries(analysis_bench PRIVATE lumora_analysis benchmark::benchmark)
+  target_compile_options(analysis_bench PRIVATE ${LUMORA_WARNINGS})
+endif()
 
-if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+if(LUMORA_DEVELOPER_TOOLS AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_executable(analysis_fuzz fuzz/magic_packet_fuzz.cpp ${LUMORA_ANALYSIS_SOURCES})
   target_include_directories(analysis_fuzz PRIVATE src)
   target_compile_options(analysis_fuzz PRIVATE -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all ${LUMORA_WARNINGS})
