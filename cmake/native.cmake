@@ -63,3 +63,7 @@ include(cmake/linux.cmake OPTIONAL)
 
 # lumora --merge's engine, with its tests.
 include(cmake/merge.cmake)
+
+if(CMAKE_CROSSCOMPILING)
+  include(cmake/foreign.cmake)
+endif()
