@@ -27,6 +27,7 @@ set(CMAKE_CXX_COMPILER clang++)
 set(CMAKE_C_COMPILER_TARGET ${LUMORA_CROSS_TRIPLE})
 set(CMAKE_CXX_COMPILER_TARGET ${LUMORA_CROSS_TRIPLE})
 set(CMAKE_EXE_LINKER_FLAGS_INIT -fuse-ld=lld)
+set(CMAKE_STRIP llvm-strip)  # binutils' strip knows this machine's format only
 # Debian's armhf: ARMv7 with VFPv3-D16, Thumb-2.
 if(LUMORA_CROSS_ARCH STREQUAL "armhf")
   set(CMAKE_C_FLAGS_INIT "-march=armv7-a -mfpu=vfpv3-d16 -mthumb")

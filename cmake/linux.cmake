@@ -1,6 +1,16 @@
 # lumora, the Linux command-line monitor, with its tests: the frame handling
 # and the records under the sanitizers, and end-to-end runs in network
 # namespaces that the test script creates (root only).
+
+# The end-to-end scripts exit 77 where they cannot run (not root, no ip
+# command) and say why: a skip for a developer, a failure in CI, where every
+# test must run. cmake/foreign.cmake uses it too.
+function(lumora_skip_outside_ci test)
+  if(NOT "$ENV{CI}" STREQUAL "true")
+    set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77)
+  endif()
+endfunction()
+
 find_library(LUMORA_PCAP_LIBRARY pcap REQUIRED)  # Debian's libpcap-dev
 find_library(LUMORA_MNL_LIBRARY mnl REQUIRED)  # libmnl-dev: the rtnetlink questions
 
@@ -98,15 +108,6 @@ if(NOT LUMORA_DEVELOPER_TOOLS)
   return()
 endif()
 lumora_linux_program(lumora_sanitized lumora_records_sanitized lumora_merge_sanitized)
-
-# The end-to-end scripts exit 77 where they cannot run (not root, no ip
-# command) and say why: a skip for a developer, a failure in CI, where every
-# test must run.
-function(lumora_skip_outside_ci test)
-  if(NOT "$ENV{CI}" STREQUAL "true")
-    set_tests_properties(${test} PROPERTIES SKIP_RETURN_CODE 77)
-  endif()
-endfunction()
 
 set(LUMORA_CAPTURE_TEST ${CMAKE_SOURCE_DIR}/tests/linux/capture_test.sh)
 foreach(group reports reports_sanitized every_interface flood errors files privileges streams formats diagnosis

@@ -63,6 +63,17 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # line names the lowest version of each (and of libc, libstdc++) with every
 # symbol used.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+if(CMAKE_CROSSCOMPILING)
+  # CPack's dpkg-shlibdeps knows only this machine's libraries: the cross
+  # build asks the sysroot's instead.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${LUMORA_CROSS_ARCH})
+  set(CPACK_LUMORA_ARCH ${LUMORA_CROSS_ARCH})
+  set(CPACK_LUMORA_MULTIARCH ${LUMORA_CROSS_TRIPLE})
+  set(CPACK_LUMORA_SYSROOT ${CMAKE_SYSROOT})
+  set(CPACK_LUMORA_BINARY ${CMAKE_BINARY_DIR}/lumora)
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_SOURCE_DIR}/cmake/cross_depends.cmake)
+endif()
 # The IEEE registry names each target's maker; lumora works without it.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ieee-data)
 set(CPACK_STRIP_FILES ON)
