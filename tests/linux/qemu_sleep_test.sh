@@ -19,15 +19,6 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/qemu_common.sh"
 network=10.98.0 asleep_window=12
 ns=lumora-sleep-$$ sender=lumora-sleep-tx-$$
-pids=()
-
-cleanup() {
-  local pid
-  for pid in $qemu_pid "${pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
-  remove_namespaces
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 # The bridge, the guest's tap on it and a veth from the sender's namespace.
 bridge() {
