@@ -10,7 +10,7 @@ function(lumora_merge_library name analysis)
   add_library(${name} STATIC ${LUMORA_MERGE_SOURCES})
   target_include_directories(${name} PUBLIC src)
   target_link_libraries(${name} PUBLIC simdjson::simdjson ${analysis})
-  target_compile_definitions(${name} PRIVATE SIMDJSON_EXCEPTIONS=0)
+  target_compile_definitions(${name} PRIVATE SIMDJSON_EXCEPTIONS=0 ${LUMORA_TIME64})
   target_compile_options(${name} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 endfunction()
 

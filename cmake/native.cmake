@@ -19,6 +19,11 @@ endif()
 # it), so that two checkouts build the same .deb.
 add_compile_options(-ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
 
+# Times past January 2038 and files past 2 GiB on 32-bit Linux (armhf) too,
+# for the portable rooms, which convert and print every time. lumora's own
+# code gets the large files only: libpcap's pcap_pkthdr has this system's
+# time_t, and Debian 12's armhf libpcap was built with the 32-bit one.
+set(LUMORA_TIME64 _FILE_OFFSET_BITS=64 _TIME_BITS=64)
 set(LUMORA_SANITIZERS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 # The shared room below everything: the text writer, MAC text, outcome words.
 set(LUMORA_BASE_SOURCES src/base/text_writer.cpp src/base/mac_text.cpp src/base/wake_outcome.cpp)
@@ -28,11 +33,13 @@ set(LUMORA_ANALYSIS_SOURCES ${LUMORA_BASE_SOURCES} src/analysis/magic_packet.cpp
 
 add_library(lumora_analysis STATIC ${LUMORA_ANALYSIS_SOURCES})
 target_include_directories(lumora_analysis PUBLIC src)
+target_compile_definitions(lumora_analysis PRIVATE ${LUMORA_TIME64})
 target_compile_options(lumora_analysis PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
 
 if(LUMORA_DEVELOPER_TOOLS)
   add_library(lumora_analysis_sanitized STATIC ${LUMORA_ANALYSIS_SOURCES})
   target_include_directories(lumora_analysis_sanitized PUBLIC src)
+  target_compile_definitions(lumora_analysis_sanitized PRIVATE ${LUMORA_TIME64})
   target_compile_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS} PRIVATE ${LUMORA_WARNINGS} -fno-exceptions)
   target_link_options(lumora_analysis_sanitized PUBLIC ${LUMORA_SANITIZERS})
 endif()

@@ -1,6 +1,7 @@
 // Writes the capture files the end-to-end tests read with lumora -r, one per
-// link type lumora reads, plus one pcapng and one of a link type it does not.
-//   capture_files DIR
+// link type lumora reads, plus one pcapng, one of a link type it does not, and
+// one of 2040; with --large only large.pcap, past 2 GiB, its magic packet last.
+//   capture_files [--large] DIR
 // Every frame's time is fixed, so the reports are the same on every run.
 #include "packet_builder.h"
 
@@ -17,6 +18,10 @@ namespace {
 using namespace packet;
 
 constexpr std::int64_t kFirstSecond = 1772917503;  // 2026-03-07 21:05:03 UTC
+constexpr std::int64_t kLateSecond = 2214767103;   // 2040-03-07 21:05:03 UTC, past 32 signed bits
+constexpr int kLargeFrames = 33000;  // of the largest Ethernet frame: 2.16 GB
+constexpr int kLargestFrame = 65535;
+constexpr int kLocalExperimental = 0x88B5;  // an EtherType no magic packet uses
 constexpr int kMicrosecondsApart = 250000;
 constexpr int kSnapshotLength = 262144;
 constexpr int kIpv4 = 0x0800, kIpv6 = 0x86DD, kWake = 0x0842, kArp = 0x0806;
@@ -55,26 +60,45 @@ const std::vector<Bytes> kCookedV2Frames = {
     CookedV2(MagicPayload({}, kSecret), kWake, kHost),
 };
 
-pcap_pkthdr HeaderOf(std::size_t index, const Bytes& frame) {
+pcap_pkthdr HeaderOf(std::size_t index, const Bytes& frame, std::int64_t firstSecond = kFirstSecond) {
     pcap_pkthdr header{};
     const std::int64_t micros = static_cast<std::int64_t>(index) * kMicrosecondsApart;
-    header.ts.tv_sec = static_cast<time_t>(kFirstSecond + micros / 1000000);
+    header.ts.tv_sec = static_cast<time_t>(firstSecond + micros / 1000000);
     header.ts.tv_usec = static_cast<suseconds_t>(micros % 1000000);
     header.caplen = header.len = static_cast<bpf_u_int32>(frame.size());
     return header;
 }
 
-bool WritePcap(const std::string& path, int linkType, const std::vector<Bytes>& frames) {
+bool WritePcap(const std::string& path, int linkType, const std::vector<Bytes>& frames,
+               std::int64_t firstSecond = kFirstSecond) {
     pcap_t* dead = pcap_open_dead(linkType, kSnapshotLength);
     pcap_dumper_t* file = dead != nullptr ? pcap_dump_open(dead, path.c_str()) : nullptr;
     if (file == nullptr) return false;
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        const pcap_pkthdr header = HeaderOf(i, frames[i]);
+        const pcap_pkthdr header = HeaderOf(i, frames[i], firstSecond);
         pcap_dump(reinterpret_cast<unsigned char*>(file), &header, frames[i].data());
     }
     pcap_dump_close(file);
     pcap_close(dead);
     return true;
+}
+
+// The same large frame over and over, then a magic packet, written as they go.
+bool WriteLargePcap(const std::string& path) {
+    const Bytes filler = EthernetFrame(Bytes(kLargestFrame - 14, 0x5A), kLocalExperimental);
+    const Bytes magic = EthernetFrame(kIpv4Magic, kIpv4);
+    pcap_t* dead = pcap_open_dead(DLT_EN10MB, kSnapshotLength);
+    pcap_dumper_t* file = dead != nullptr ? pcap_dump_open(dead, path.c_str()) : nullptr;
+    if (file == nullptr) return false;
+    for (int i = 0; i <= kLargeFrames; ++i) {
+        const Bytes& frame = i < kLargeFrames ? filler : magic;
+        const pcap_pkthdr header = HeaderOf(static_cast<std::size_t>(i), frame);
+        pcap_dump(reinterpret_cast<unsigned char*>(file), &header, frame.data());
+    }
+    const bool written = pcap_dump_flush(file) == 0;
+    pcap_dump_close(file);
+    pcap_close(dead);
+    return written;
 }
 
 // pcapng by hand (libpcap writes only pcap): section header, one Ethernet
@@ -126,17 +150,20 @@ bool WriteBytes(const std::string& path, const Bytes& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: capture_files DIR\n");
+    const bool large = argc == 3 && std::string(argv[1]) == "--large";
+    if (argc != 2 && !large) {
+        std::fprintf(stderr, "usage: capture_files [--large] DIR\n");
         return 2;
     }
-    const std::string dir = argv[1];
+    const std::string dir = argv[argc - 1];
+    if (large) return WriteLargePcap(dir + "/large.pcap") ? 0 : 1;
     const std::vector<Bytes> pcapngFrames = {EthernetFrame(kIpv4Magic, kIpv4), EthernetFrame(kIpv6Magic, kIpv6)};
     const bool written = WritePcap(dir + "/ethernet.pcap", DLT_EN10MB, kEthernetFrames) &&
                          WritePcap(dir + "/cooked.pcap", DLT_LINUX_SLL, kCookedFrames) &&
                          WritePcap(dir + "/cooked2.pcap", DLT_LINUX_SLL2, kCookedV2Frames) &&
                          WritePcap(dir + "/rawip.pcap", DLT_RAW, {kNoise, kIpv6Magic, kIpv4Magic}) &&
                          WritePcap(dir + "/radio.pcap", DLT_IEEE802_11, {kIpv4Magic}) &&
+                         WritePcap(dir + "/late.pcap", DLT_EN10MB, kEthernetFrames, kLateSecond) &&
                          WriteBytes(dir + "/ethernet.pcapng", PcapngFile(pcapngFrames)) &&
                          WriteBytes(dir + "/beyond.pcapng", PcapngFile(pcapngFrames, true));
     if (written) return 0;

@@ -231,6 +231,9 @@ run_files() {
   [ "$(count_reports "$work/out")" -eq 4 ] || fail "a cut file gave $(count_reports "$work/out") reports, not 4"
   cmp -s -n "$(stat -c %s "$work/out")" "$work/stdin" "$work/out" || fail "the reports before the cut differ"
   [ "$(grep -c 'truncated dump file' "$work/err")" -eq 1 ] || fail "no line naming the damage: $(cat "$work/err")"
+  # A file's seconds are unsigned: past January 2038 is no time before 1970.
+  "$lumora" -r "$work/late.pcap" --format json 2>/dev/null | head -n 1 | grep -q '"time":"2040-03-07T23:05:03.250000+02:00"' ||
+    fail "late.pcap: $("$lumora" -r "$work/late.pcap" --format json 2>&1 | head -n 2)"
   # A capture time no calendar takes is said, never shown as another time.
   for format in report line json; do
     "$lumora" -r "$work/beyond.pcapng" --format $format >"$work/out" 2>"$work/err" || fail "beyond.pcapng: exit $?"

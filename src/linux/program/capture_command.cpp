@@ -24,6 +24,7 @@
 #include "linux/facts/sighting_diagnosis.h"
 #include "linux/program/commands.h"
 #include "records/awake_forms.h"
+#include "records/sighting.h"
 #include "records/summary.h"
 #include "records/unanswered_forms.h"
 
@@ -37,6 +38,9 @@ constexpr int kEveryFrame = -1;  // pcap_dispatch: all that is waiting
 constexpr int kSummaryLineSize = 512;
 constexpr int kOtherTargetsSize = 64;
 constexpr int kHostNameSize = 256;  // HOST_NAME_MAX is 64; room to spare
+constexpr long long kFirst32BitSecond = -(1LL << 31);
+constexpr long long kSecondsIn32Bits = 1LL << 32;
+constexpr long long kNoSecond = -(1LL << 62);
 
 // One per run: nothing is allocated per packet.
 char reportBuffer[kReportBufferSize];
@@ -62,17 +66,26 @@ struct Session {
     bool outputEnded = false;  // standard output is gone: no closing lines either
     bool watchAwake = false;   // the frames show their senders, and the target's come in
     WakeOutcome outcome = WakeOutcome::kNoSign;  // --until-awake: the target's, once known
-    std::time_t second = -1;  // the capture second `local` holds
+    long long second = kNoSecond;  // the capture second `local` holds
     std::tm local{};
     bool localValid = false;  // false for a second no calendar takes
     char interfaceName[IF_NAMESIZE] = "";  // of the last frame that named its interface
 };
 
+// A frame's second. A capture file holds unsigned 32-bit seconds, which
+// libpcap hands on as signed (and a 32-bit time_t truncates pcapng's 64-bit
+// ones to them): read so, a time after January 2038 would be one before
+// 1970, which no capture holds. Unsigned, they reach 2106.
+long long CaptureSecondOf(const timeval& time) {
+    const long long seconds = time.tv_sec;
+    return seconds < 0 && seconds >= kFirst32BitSecond ? seconds + kSecondsIn32Bits : seconds;
+}
+
 // Frames of one second share one conversion: a flood stays cheap.
-void ConvertCaptureTime(Session* session, std::time_t seconds) {
+void ConvertCaptureTime(Session* session, long long seconds) {
     if (seconds == session->second) return;
     session->second = seconds;
-    session->localValid = localtime_r(&seconds, &session->local) != nullptr;
+    session->localValid = ToLocalTime(CaptureTime{seconds, 0}, &session->local);
 }
 
 // Also outside libpcap's loop (an awake window ending on the clock), where
@@ -102,7 +115,7 @@ const char* InterfaceOf(Session* session, int interfaceIndex) {
 
 Sighting Describe(Session* session, const pcap_pkthdr* header, const FrameMagic& magic) {
     Sighting sighting{};
-    sighting.time = CaptureTime{header->ts.tv_sec, static_cast<int>(header->ts.tv_usec)};
+    sighting.time = CaptureTime{CaptureSecondOf(header->ts), static_cast<int>(header->ts.tv_usec)};
     sighting.host = hostName;
     sighting.interfaceName = InterfaceOf(session, magic.interfaceIndex);
     sighting.truncated = header->caplen < header->len;
@@ -126,7 +139,7 @@ char* Format(Session* session, const FrameMagic& magic, const Sighting& sighting
     return reportBuffer;
 }
 
-WatchTime WatchTimeOf(const timeval& time) { return time.tv_sec * kMicrosecondsPerSecond + time.tv_usec; }
+WatchTime WatchTimeOf(const timeval& time) { return CaptureSecondOf(time) * kMicrosecondsPerSecond + time.tv_usec; }
 
 WatchTime Now() {
     timeval now{};
@@ -195,7 +208,7 @@ void WatchFrame(Session* session, const pcap_pkthdr* header, const unsigned char
 void OnFrame(unsigned char* user, const pcap_pkthdr* header, const unsigned char* bytes) {
     Session* session = reinterpret_cast<Session*>(user);
     ++session->frames;
-    ConvertCaptureTime(session, header->ts.tv_sec);
+    ConvertCaptureTime(session, CaptureSecondOf(header->ts));
     const CapturedFrame frame{bytes, static_cast<int>(header->caplen), session->linkType, session->local};
     LinkView view{};
     if (!ReadLinkLayer(bytes, frame.length, frame.linkType, &view)) return;
