@@ -16,10 +16,11 @@ else()
   message(FATAL_ERROR "LUMORA_CROSS_ARCH must be arm64 or armhf, not '${LUMORA_CROSS_ARCH}'")
 endif()
 
-execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/sysroot --path ${LUMORA_CROSS_ARCH}
+# Made on the first configure (as root), then found in the cache.
+execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../scripts/sysroot ${LUMORA_CROSS_ARCH}
   OUTPUT_VARIABLE CMAKE_SYSROOT OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE LUMORA_SYSROOT_RESULT)
 if(NOT LUMORA_SYSROOT_RESULT EQUAL 0 OR NOT EXISTS ${CMAKE_SYSROOT}/usr/include)
-  message(FATAL_ERROR "no ${LUMORA_CROSS_ARCH} sysroot at '${CMAKE_SYSROOT}': make it with scripts/sysroot ${LUMORA_CROSS_ARCH}")
+  message(FATAL_ERROR "no ${LUMORA_CROSS_ARCH} sysroot: scripts/sysroot ${LUMORA_CROSS_ARCH} failed")
 endif()
 
 set(CMAKE_C_COMPILER clang)
