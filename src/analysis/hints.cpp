@@ -32,7 +32,8 @@ constexpr HintInfo kHints[kHintCount] = {
      "6 bytes: fix the sending tool or use another.", "", "", nullptr},
     {HintCode::kWolUnsupported, "wol-unsupported", "%1 has no Wake-on-LAN",
      "%1 has no Wake-on-LAN (virtual interfaces and most Wi-Fi cards have none): send the packet to the MAC of "
-     "a wired card that supports it.", "IFACE", "", nullptr},
+     "a wired card that supports it; a virtual machine's card has none either: its host starts the machine.",
+     "IFACE", "", nullptr},
     {HintCode::kWolDisabled, "wol-disabled", "Wake-on-LAN is off on %1",
      "Run 'ethtool -s %1 wol g' as root to arm the card, and make it last, since drivers often reset it at "
      "boot: WakeOnLan=magic in a systemd .link file, or NetworkManager's wake-on-lan setting.", "IFACE", "",
