@@ -16,6 +16,6 @@ endif()
 # The same files and journal through this machine's lumora and the foreign
 # one: the output must be the same byte for byte.
 set(LUMORA_NATIVE_BUILD ${CMAKE_SOURCE_DIR}/build/native CACHE PATH "The native build whose lumora is compared")
-add_test(NAME lumora_foreign_output COMMAND ${CMAKE_SOURCE_DIR}/tests/linux/foreign_test.sh ${LUMORA_CROSS_ARCH}
+add_test(NAME lumora_foreign_output COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-foreign ${LUMORA_CROSS_ARCH}
   $<TARGET_FILE:lumora> ${CMAKE_SYSROOT} ${LUMORA_CROSS_QEMU} ${LUMORA_NATIVE_BUILD})
 set_tests_properties(lumora_foreign_output PROPERTIES TIMEOUT 600)
