@@ -80,6 +80,10 @@ constexpr HintInfo kHints[kHintCount] = {
     {HintCode::kMulticastMac, "multicast-mac", "%1 is a group address, which no card has",
      "The target %1 has the group bit set (its first byte is odd), and no card has a group address: the "
      "sender has a wrong MAC; send to the MAC of the target's wired card ('ip link' shows it).", "MAC", "", nullptr},
+    {HintCode::kVmCard, "vm-card", "%1 is a virtual machine's card",
+     "%1 is a virtual machine's card (%2), which has no Wake-on-LAN: no magic packet wakes a stopped or "
+     "suspended guest through it; its host starts or resumes it (virsh start, virsh dompmwakeup, the "
+     "hypervisor's console).", "IFACE", "DRIVER", nullptr},
     {HintCode::kFastStartup, "fast-startup", nullptr,
      "Windows' Fast Startup makes Shut down a hibernation for which Windows does not arm the network card: "
      "untick 'Turn on fast startup' (Control Panel, Power Options, 'Choose what the power buttons do', 'Change "

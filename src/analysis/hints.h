@@ -23,6 +23,7 @@ enum class HintCode : std::uint8_t {
     kOneInterfaceOnly,
     kLocallyAdministered,
     kMulticastMac,
+    kVmCard,
     // Lumora.exe's first line on Windows.
     kFastStartup,
     kModernStandby,

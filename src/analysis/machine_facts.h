@@ -15,6 +15,7 @@ inline constexpr int kMaxSubnetsPerInterface = 8;
 inline constexpr int kMaxNeighbourMatches = 8;
 inline constexpr int kMaxNeighbours = 4096;  // a large LAN's; the rest are left out
 inline constexpr int kSecureOnLength = 6;
+inline constexpr int kDriverNameSize = 32;  // ethtool's driver name
 
 // ethtool's Wake-on-LAN modes, bit for bit as the kernel reports them, and
 // the letters ethtool prints for them ("d": none enabled).
@@ -47,6 +48,7 @@ struct CardState {
     bool secureOnKnown;       // supported has kWakeMagicSecure and the password was read
     unsigned char secureOn[kSecureOnLength];  // compared only, never printed
     DeviceWakeup deviceWakeup;
+    char driver[kDriverNameSize];  // the card's driver ("e1000e", "virtio_net"), terminated; "" unknown
 };
 
 struct Ipv4Subnet {

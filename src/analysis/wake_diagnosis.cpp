@@ -19,6 +19,15 @@ constexpr int kIpv6Length = 16;
 constexpr unsigned char kLinkLocalScope = 0x02;  // ff02::/16: every node of the link
 constexpr unsigned char kScopeMask = 0x0F;
 constexpr int kMaxBroadcastPrefix = 30;  // /31 and /32 have no broadcast address
+// The drivers of the cards hypervisors give their guests (KVM and QEMU,
+// VMware, Hyper-V, Xen, AWS, Google Cloud), as ethtool -i names them.
+constexpr const char* kVirtualMachineDrivers[] = {"virtio_net", "vmxnet3", "hv_netvsc", "vif", "ena", "gve"};
+
+bool IsVirtualMachineCard(const char* driver) {
+    for (const char* known : kVirtualMachineDrivers)
+        if (std::strncmp(driver, known, kDriverNameSize) == 0) return true;
+    return false;
+}
 
 bool SameMac(const unsigned char* a, const unsigned char* b) {
     return a != nullptr && b != nullptr && std::memcmp(a, b, kHardwareAddressLength) == 0;
@@ -141,7 +150,10 @@ void AddPacketHints(const PacketFacts& packet, const LocalInterface* receiving, 
 void AddCardHints(const LocalInterface& target, WakeOnLan state, Hints* hints) {
     const char* name = target.name;
     if (state == WakeOnLan::kUnknown) AddHint(hints, HintCode::kWolUnknown, name);
-    if (state == WakeOnLan::kUnsupported) AddHint(hints, HintCode::kWolUnsupported, name);
+    if (state == WakeOnLan::kUnsupported && IsVirtualMachineCard(target.card.driver))
+        AddHint(hints, HintCode::kVmCard, name, target.card.driver);
+    else if (state == WakeOnLan::kUnsupported)
+        AddHint(hints, HintCode::kWolUnsupported, name);
     if (state == WakeOnLan::kDisabled) AddHint(hints, HintCode::kWolDisabled, name);
     if (target.card.deviceWakeup == DeviceWakeup::kDisabled) AddHint(hints, HintCode::kDeviceWakeupDisabled, name);
 }
@@ -181,7 +193,7 @@ void JudgeLocalTarget(const PacketFacts& packet, const MachineView& machine, con
 
 // Why not, in the order a user should mend things: the card, then the packet.
 constexpr HintCode kBlockingHints[] = {
-    HintCode::kWolUnsupported, HintCode::kWolDisabled,    HintCode::kDeviceWakeupDisabled,
+    HintCode::kWolUnsupported, HintCode::kVmCard,         HintCode::kWolDisabled,    HintCode::kDeviceWakeupDisabled,
     HintCode::kPasswordMismatch, HintCode::kMalformed,    HintCode::kWrongInterface,
     HintCode::kOtherMac,
 };

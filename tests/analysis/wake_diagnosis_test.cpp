@@ -19,16 +19,17 @@ const unsigned char kAllNodesMac[6] = {0x33, 0x33, 0x00, 0x00, 0x00, 0x01};
 const unsigned char kSecret[6] = {1, 2, 3, 4, 5, 6};
 const unsigned char kWrong[6] = {1, 2, 3, 4, 5, 7};
 
-enum Card { kArmed, kOff, kUnread, kNoWakeup, kSecureOnly, kSecureAndMagic, kVirtual };
+enum Card { kArmed, kOff, kUnread, kNoWakeup, kSecureOnly, kSecureAndMagic, kVirtual, kGuestCard };
 
 // A card that supports g, s and p, armed as each Card says, with kSecret as its SecureOn password;
-// or one that could not be read, or a virtual interface's.
+// or one that could not be read, a virtual interface's, or a virtual machine's card.
 CardState CardOf(Card card) {
     if (card == kUnread) return CardState{};
-    if (card == kVirtual) return CardState{CardRead::kUnsupported, 0, 0, false, {}, DeviceWakeup::kNone};
+    if (card == kVirtual) return CardState{CardRead::kUnsupported, 0, 0, false, {}, DeviceWakeup::kNone, "veth"};
+    if (card == kGuestCard) return CardState{CardRead::kUnsupported, 0, 0, false, {}, DeviceWakeup::kNone, "virtio_net"};
     const std::uint32_t enabled[] = {kWakeMagic, 0, 0, kWakeMagic, kWakeMagicSecure, kWakeMagicSecure | kWakeMagic};
     CardState state{CardRead::kRead, kWakeMagic | kWakeMagicSecure | kWakePhy, enabled[card], true, {},
-                    card == kNoWakeup ? DeviceWakeup::kDisabled : DeviceWakeup::kEnabled};
+                    card == kNoWakeup ? DeviceWakeup::kDisabled : DeviceWakeup::kEnabled, "e1000e"};
     std::memcpy(state.secureOn, kSecret, sizeof kSecret);
     return state;
 }
@@ -173,6 +174,8 @@ TEST(WakeDiagnosis, CardReadiness) {
         {kOff, WakeOnLan::kDisabled, kNo, "wol-disabled"},
         {kNoWakeup, WakeOnLan::kEnabled, kNo, "device-wakeup-disabled"},
         {kUnread, WakeOnLan::kUnknown, kUnknown, "wol-unknown"},
+        {kVirtual, WakeOnLan::kUnsupported, kNo, "wol-unsupported"},
+        {kGuestCard, WakeOnLan::kUnsupported, kNo, "vm-card"},
     };
     for (const auto& [card, wakeOnLan, wakes, hints] : cases) {
         const CardReadiness readiness = JudgeCard(Interface("eth0", kEth0, kEth0Mac, card, 0));

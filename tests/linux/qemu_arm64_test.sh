@@ -23,12 +23,12 @@ for step in check-line check-armed capture-armed; do echo "LUMORA $step: $(secti
 
 expect "virtio-net cannot be armed: ethtool -s eth0 wol g is refused" \
   '[ "$(exit_code arm)" != 0 ] && section arm | grep -q "Operation not supported"'
-expect "lumora --check --format line says the card has no Wake-on-LAN and why it matters, exit 1" '[ "$(exit_code check-line)" = 1 ] &&
-  section check-line | grep -q "^eth0 $guest_mac: Wake-on-LAN unsupported, device wakeup not present: would not wake .*wol-unsupported: eth0 has no Wake-on-LAN"'
+expect "lumora --check --format line says the card is a virtual machine's, without Wake-on-LAN, exit 1" '[ "$(exit_code check-line)" = 1 ] &&
+  section check-line | grep -q "^eth0 $guest_mac: Wake-on-LAN unsupported, device wakeup not present: would not wake .*vm-card: eth0 is a virtual machine.s card (virtio_net)"'
 # --check in json after the refused wol g; the record of the magic packet
 # sent into the guest: seen, well formed, would not wake.
 expect_json_steps <<EOF
-check-armed check eth0 $guest_mac unsupported - - - - false wol-unsupported 1
-capture-armed record eth0 udp4 255.255.255.255 $guest_mac true eth0 false wol-unsupported,locally-administered 0
+check-armed check eth0 $guest_mac unsupported - - - - false vm-card 1
+capture-armed record eth0 udp4 255.255.255.255 $guest_mac true eth0 false vm-card,locally-administered 0
 EOF
 echo "TIME: $(elapsed "$started") s for the whole test"

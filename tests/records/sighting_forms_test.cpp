@@ -177,7 +177,7 @@ TEST_F(OutputForms, WouldWakeInTheLine) {
     };
     const Bytes frame = Udp4(MagicCopies(16));
     for (const auto& [enabled, line] : cases) {
-        eth0.card = CardState{CardRead::kRead, kWakeMagic, enabled, false, {}, DeviceWakeup::kEnabled};
+        eth0.card = CardState{CardRead::kRead, kWakeMagic, enabled, false, {}, DeviceWakeup::kEnabled, ""};
         const Sighting s = Sight(frame, {k20260307At200503Utc, 0}, "eth0", &machine);
         EXPECT_NE(Text(FormatSightingLine, s).find(line), std::string::npos) << Text(FormatSightingLine, s);
     }

@@ -26,6 +26,7 @@ static_assert(kWakeMagicSecure == WAKE_MAGICSECURE, "WAKE_MAGICSECURE");
 static_assert(kWakeFilter == WAKE_FILTER, "WAKE_FILTER");
 static_assert(kSecureOnLength == SOPASS_MAX, "SOPASS_MAX");
 static_assert(kHardwareAddressLength == ETH_ALEN, "ETH_ALEN");
+static_assert(kDriverNameSize == sizeof(ethtool_drvinfo::driver), "ethtool_drvinfo's driver");
 
 namespace {
 
@@ -67,22 +68,31 @@ DeviceWakeup ReadDeviceWakeup(const char* name) {
     return DeviceWakeup::kNone;
 }
 
-// 0, or the errno the kernel refused ETHTOOL_GWOL with.
-int QueryWakeOnLan(const char* name, ethtool_wolinfo* wol) {
+// 0, or the errno the kernel refused the ethtool command (the first field
+// of `data`, set by the caller) with.
+int QueryEthtool(const char* name, void* data) {
     const int probe = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (probe < 0) return errno;
     ifreq request{};
     std::memcpy(request.ifr_name, name, strnlen(name, kInterfaceNameSize));
-    wol->cmd = ETHTOOL_GWOL;
-    request.ifr_data = reinterpret_cast<char*>(wol);
+    request.ifr_data = static_cast<char*>(data);
     const int error = ioctl(probe, SIOCETHTOOL, &request) == 0 ? 0 : errno;
     close(probe);
     return error;
 }
 
+// Anyone may ask, so a virtual machine's card is known without CAP_NET_ADMIN.
+void ReadDriver(const char* name, CardState* card) {
+    ethtool_drvinfo info{};
+    info.cmd = ETHTOOL_GDRVINFO;
+    if (QueryEthtool(name, &info) != 0) return;
+    std::memcpy(card->driver, info.driver, strnlen(info.driver, sizeof info.driver - 1));
+}
+
 void ReadWakeOnLan(const char* name, CardState* card) {
     ethtool_wolinfo wol{};
-    const int error = QueryWakeOnLan(name, &wol);
+    wol.cmd = ETHTOOL_GWOL;
+    const int error = QueryEthtool(name, &wol);
     // Only EOPNOTSUPP says the driver has no get_wol. EPERM (no
     // CAP_NET_ADMIN), ENODEV (the interface went away) and the rest tell
     // nothing about the card, so it stays unknown.
@@ -113,5 +123,6 @@ void ReadCardState(const char* name, CardState* card) {
     card->deviceWakeup = DeviceWakeup::kNone;
     if (!FitsName(name)) return;
     card->deviceWakeup = ReadDeviceWakeup(name);
+    ReadDriver(name, card);
     ReadWakeOnLan(name, card);
 }
