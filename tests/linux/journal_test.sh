@@ -118,7 +118,6 @@ wake() {
 # address), as a host does while awake.
 speaks() { ip netns exec "$1" "$here/wake_sender.py" udp 10.75.0.2 7 00 || fail "$1 could not send"; }
 router_knows() { ip -n "$router" neigh show "$1" | grep -q "$2"; }
-asked() { [ "$(journal monitor | grep -c '"record":"unanswered"')" -ge 1 ]; }
 
 printf '[Journal]\nStorage=volatile\nForwardToSyslog=no\nForwardToWall=no\n' >"$work/journald.conf"
 mkdir "$work/collected"
@@ -150,7 +149,7 @@ wake $silent_mac $subnet_broadcast monitor 2
 wait_for "the monitor's no_sign" 20 logged monitor '"outcome":"no_sign"'
 # Sent to the napper's own address: the router asks for it again and again.
 on sender wakeonlan -i $nap_ip $nap_mac >/dev/null || fail "wakeonlan -i $nap_ip"
-wait_for "the monitor's unanswered record" 30 asked
+wait_for "the monitor's unanswered record" 30 logged monitor '"record":"unanswered"'
 # Sent to the live target's own (its attempt decided, it may speak): the
 # router asks once, the answer goes to the router alone, and the packet too.
 speaks "${ns[target]}"
@@ -172,16 +171,16 @@ wait_for "the collector to hold every record" 30 all_collected
 
 journal collected | grep '^{"record"' >"$work/records.jsonl"
 /usr/bin/python3 "$here/check_json_lines.py" all "$work/records.jsonl" || fail "the collected records"
-journalctl -D "$work/collected" -o json | "$lumora" --merge --format json - >"$work/merged.json" 2>"$work/merge.log" ||
-  fail "lumora --merge --format json"
 journalctl -D "$work/collected" -o json >"$work/collected.json"
+# Standard input a pipe, as behind journalctl.
+cat "$work/collected.json" | "$lumora" --merge --format json - >"$work/merged.json" 2>"$work/merge.log" || fail "lumora --merge json"
 "$lumora" --merge "$work/collected.json" >"$work/merged.txt" 2>>"$work/merge.log" || fail "lumora --merge"
 sed 's/^/  merge line: /' "$work/merged.txt"
 sed 's/^/  merge json: /' "$work/merged.json"
 /usr/bin/python3 "$here/check_json_lines.py" attempt "$work/merged.json" || fail "the merge's attempts"
 macs="$target_mac $lost_mac $silent_mac $nap_mac $live_mac"
 /usr/bin/python3 - "$work/merged.json" "$macs" "$work/collected.json" <<'EOF' || fail "what the merge says"
-import json, sys
+import json, re, sys
 # Each host's own name, in journald's _HOSTNAME and in lumora's records alike.
 entries = [json.loads(line) for line in open(sys.argv[3], encoding="utf-8")]
 named = [(e["_HOSTNAME"], json.loads(e["MESSAGE"])["host"]) for e in entries
@@ -194,14 +193,12 @@ woke, lost, no_wake, at_router, live = attempts
 hosts = lambda a, key: [(s["host"], s["interface"]) for s in a[key]]
 assert hosts(woke, "sent_by") == [("sender", "eth1")] and woke["sent_by"][0]["destination"] == "10.75.0.255", woke
 assert hosts(woke, "seen_by") == [("monitor", "eth0")] and woke["outcome"] == "woke" and woke["evidence"] == "dhcp", woke
-assert hosts(lost, "sent_by") == [("sender", "eth0")] and lost["seen_by"] == [] and "255.255.255.255" in lost["why"], lost
-assert lost["why"].startswith("left sender "), lost
+assert hosts(lost, "sent_by") == [("sender", "eth0")] and lost["seen_by"] == [] and lost["why"].startswith("left sender by eth0 for 255.255.255.255"), lost
 assert hosts(no_wake, "seen_by") == [("monitor", "eth0")] and no_wake["outcome"] == "no_sign", no_wake
 # Its card as it went to sleep, from the target's own journal.
 readiness = no_wake["target_readiness"]
 assert readiness["host"] == "target" and readiness["event"] == "suspend" and readiness["interface"] == "eth1", no_wake
-assert readiness["would_wake"] is False and no_wake["why"].startswith("target went to sleep (suspend) at "), no_wake
-assert " with eth1 Wake-on unknown: its card was not armed; seen by monitor" in no_wake["why"], no_wake
+assert readiness["would_wake"] is False and re.match(r"target went to sleep \(suspend\) at .+ with eth1 Wake-on unknown: its card was not armed; seen by monitor", no_wake["why"]), no_wake
 # The router's questions for the sleeping napper, which the live target answered.
 assert [(u["host"], u["target_ip"], u["asked_by_ip"]) for u in at_router["unanswered"]] == [
     ("monitor", "10.75.0.50", "10.75.0.254")] and at_router["unanswered"][0]["count"] >= 2, at_router
