@@ -43,16 +43,13 @@ import json, socket, sys
 s = socket.socket(socket.AF_UNIX)
 s.connect(sys.argv[1])
 f = s.makefile("rw")
-def call(command):
-    f.write(json.dumps({"execute": command}) + "\n")
-    f.flush()
+f.readline()  # the greeting
+for command in "qmp_capabilities", sys.argv[2]:
+    print(json.dumps({"execute": command}), file=f, flush=True)
     while "return" not in (r := json.loads(f.readline())):  # events come between
         if "error" in r:
             sys.exit(f"QMP {command}: {r['error']['desc']}")
-    return r["return"]
-f.readline()  # the greeting
-call("qmp_capabilities")
-print(call(sys.argv[2]).get("status", ""))
+print(r["return"].get("status", ""))
 EOF
 }
 suspended() { [ "$(qmp query-status)" = suspended ]; }
@@ -209,13 +206,12 @@ expect_records woken "$code" "woken: lumora says woke, by dhcp, $least to $most 
   2>"$work/merged.err" || fail "lumora --merge: $(cat "$work/merged.err")"
 sed 's/^/  merged: /' "$work/merged.out"
 /usr/bin/python3 - "$work/merged.out" "$guest_mac" <<'EOF' || fail "the merge of the hook's records and lumora's"
-import json, sys
+import json, re, sys
 attempts = [json.loads(line) for line in open(sys.argv[1])]
 assert [(a["target_mac"], a["verdict"]) for a in attempts] == [(sys.argv[2], "no_wake"), (sys.argv[2], "woke")], attempts
 failed, woken = attempts
 assert failed["target_readiness"]["wake_on"] == "d" and woken["target_readiness"]["wake_on"] == "g", attempts
-assert failed["why"].startswith("guest went to sleep (suspend) at "), failed["why"]
-assert " with eth0 Wake-on d: its card was not armed; " in failed["why"], failed["why"]
+assert re.match(r"guest went to sleep \(suspend\) at .+ with eth0 Wake-on d: its card was not armed; ", failed["why"]), failed
 EOF
 echo "PASS: merged, the attempt while disarmed did not wake, its card not armed as the guest went to sleep; the armed one woke"
 echo "TIME: $(elapsed "$started") s for the whole test"
