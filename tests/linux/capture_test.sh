@@ -32,8 +32,7 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
-  if [ -s "$work/err" ]; then sed 's/^/  lumora stderr: /' "$work/err"; fi
-  [ -s "$work/out" ] && sed "s/^/  lumora stdout: /" "$work/out" | head -n 20
+  for stream in err out; do [ ! -s "$work/$stream" ] || sed "s/^/  lumora std$stream: /" "$work/$stream" | head -n 20 || true; done
   exit 1
 }
 
@@ -64,13 +63,11 @@ start_lumora() {
   shift
   # Emptied first: the background job's own redirection may come after the
   # first look for "listening on", which must not find the last run's.
-  : >"$work/out"
-  : >"$work/err"
+  : >"$work/out" >"$work/err"
   ip netns exec "$rx" timeout -k 5 120 "$program" "$@" >"$work/out" 2>"$work/err" &
   pid=$!
   wait_for "lumora to listen" 20 lumora_listening
-  lumora_gone && fail "lumora ended before listening"
-  return 0
+  ! lumora_gone || fail "lumora ended before listening"
 }
 
 # Waits for lumora to end by itself (or after a signal) with exit code
@@ -185,10 +182,6 @@ run_errors() {
   expect_error 1 "cannot capture: permission denied (lumora needs root or CAP_NET_RAW)" \
     ip netns exec "$rx" setpriv --bounding-set -net_raw "$lumora" -c 1
   expect_error 1 "lumora: no such interface: veth-none" ip netns exec "$rx" "$lumora" -i veth-none
-  local version
-  version=$("$here/../../scripts/version" DOTTED)
-  [ "$("$lumora" --version)" = "lumora $version" ] || fail "wrong --version: $("$lumora" --version), not $version"
-  echo "PASS: --version"
 }
 
 
@@ -216,8 +209,7 @@ run_files() {
   diff -u "$work/out" "$work/copy" || fail "the -w file gives other reports"
   grep -qx 'lumora: 5 frames read, 5 magic packets reported' "$work/err" || fail "the -w file holds other frames: $(cat "$work/err")"
   "$lumora" -r "$work/ethernet.pcap" --format line --mac 52-54-00-12-34-56 >"$work/mac" 2>"$work/err" || fail "--mac failed"
-  [ "$(wc -l <"$work/mac")" -eq 2 ] && grep -q 'target 52:54:00:12:34:56' "$work/mac" &&
-    grep -q ' awake 52:54:00:12:34:56: no sign before the capture ended, 0 s after the magic packet$' "$work/mac" || fail "--mac: $(cat "$work/mac")"
+  grep -m 2 '^[0-9].* 52:54:00:12:34:56' "$here/expected_file_lines.txt" | diff -u - "$work/mac" || fail "--mac: its two lines"
   grep -qx 'lumora: 8 frames read, 1 magic packet reported, 4 magic packets for other targets' "$work/err" ||
     fail "--mac: $(cat "$work/err")"
   "$lumora" -r "$work/ethernet.pcap" not ip6 >"$work/out" 2>"$work/err" || fail "a filter expression failed"
@@ -258,14 +250,9 @@ status_is() {
   [ "$line" = "$1:"$'\t'"$2" ] || fail "$1 of process '$process' is not '$2': $line"
 }
 
-expect_no_capabilities() {
-  local set
-  for set in CapInh CapPrm CapEff CapAmb; do status_is $set 0000000000000000; done
-}
-
 run_privileges() {
   make_link
-  local nobody nogroup caps state
+  local nobody nogroup caps state set
   nobody=$(id -u nobody) nogroup=$(id -g nobody)
   # Started as root, and as the service starts it: CAP_NET_ADMIN reads the
   # card (a veth has no Wake-on-LAN), without it the state is unknown. Each
@@ -282,7 +269,7 @@ run_privileges() {
     status_is Uid "$nobody"$'\t'"$nobody"$'\t'"$nobody"$'\t'"$nobody"
     status_is Gid "$nogroup"$'\t'"$nogroup"$'\t'"$nogroup"$'\t'"$nogroup"
     grep -qxE $'Groups:\t *' "/proc/$(lumora_process)/status" || fail "supplementary groups kept"
-    expect_no_capabilities
+    for set in CapInh CapPrm CapEff CapAmb; do status_is $set 0000000000000000; done
     send udp $rx_ip 9 "$(magic $target)"
     finish_lumora
     [ "$(count_reports "$work/out")" -eq 1 ] || fail "no report started as $caps"
@@ -375,14 +362,11 @@ run_formats() {
   # Linux allows almost any byte in an interface name: json must escape it.
   rx_if='rx"q\w'
   make_link
-  local payloads=() payload
+  local payloads=() ports=(9 7 40000 9 9 9) i
   payloads=("$(magic $target)" "$(magic 525400123456)a1a2a3a4" "01020304$(magic $target)a1a2a3a4a5a6"
     "$(magic $target | head -c 192)0102030405060708" "$(magic $target | head -c 132)" "$(magic $target)a1a2a3a4a5")
   start_lumora "$lumora" -c 7 -i "$rx_if" --format json -w "$work/live.pcap"
-  send udp $rx_ip 9 "${payloads[0]}"
-  send udp $rx_ip 7 "${payloads[1]}"
-  send udp $rx_ip 40000 "${payloads[2]}"
-  for payload in "${payloads[@]:3}"; do send udp $rx_ip 9 "$payload"; done
+  for i in "${!payloads[@]}"; do send udp $rx_ip "${ports[i]}" "${payloads[i]}"; done
   send udp6 $rx_ip6 9 "${payloads[0]}"
   finish_lumora
   # What each packet was is the lines' below; how json writes each field, the
