@@ -69,17 +69,13 @@ BROADCAST = b"\xff" * 6
 OWN_IP, PEER_IP = socket.inet_aton("10.76.0.30"), socket.inet_aton("10.76.0.1")
 
 
-def ethernet(to, source, ether_type, body):
-    return to + source + struct.pack("!H", ether_type) + body
-
-
 def sign(kind, source):
     if kind == "dhcp":  # BOOTREQUEST, DHCPDISCOVER, from port 68 to 67
         bootp = struct.pack("!BBBBIHH4s4s4s4s16s192x", 1, 1, 6, 0, 0x4C55, 0, 0x8000, bytes(4), bytes(4),
                             bytes(4), bytes(4), source) + bytes.fromhex("63825363350101ff")
-        return ethernet(BROADCAST, source, 0x0800, udp4("0.0.0.0", "255.255.255.255", 68, 67, bootp))
+        return BROADCAST + source + b"\x08\x00" + udp4("0.0.0.0", "255.255.255.255", 68, 67, bootp)
     arp = struct.pack("!HHBBH6s4s6s4s", 1, 0x0800, 6, 4, 1, source, OWN_IP, bytes(6), PEER_IP)  # a request
-    return ethernet(BROADCAST, source, 0x0806, arp)
+    return BROADCAST + source + b"\x08\x06" + arp
 
 
 def raw(iface, frame):
