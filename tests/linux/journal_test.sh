@@ -175,8 +175,6 @@ journalctl -D "$work/collected" -o json >"$work/collected.json"
 # Standard input a pipe, as behind journalctl.
 cat "$work/collected.json" | "$lumora" --merge --format json - >"$work/merged.json" 2>"$work/merge.log" || fail "lumora --merge json"
 "$lumora" --merge "$work/collected.json" >"$work/merged.txt" 2>>"$work/merge.log" || fail "lumora --merge"
-sed 's/^/  merge line: /' "$work/merged.txt"
-sed 's/^/  merge json: /' "$work/merged.json"
 /usr/bin/python3 "$here/check_json_lines.py" attempt "$work/merged.json" || fail "the merge's attempts"
 macs="$target_mac $lost_mac $silent_mac $nap_mac $live_mac"
 /usr/bin/python3 - "$work/merged.json" "$macs" "$work/collected.json" <<'EOF' || fail "what the merge says"
