@@ -32,19 +32,18 @@ protected:
         char name[kHostNameBytes] = "";
         gethostname(name, sizeof name);
         const hostent* resolved = gethostbyname(name);
+        const std::string session = ": run the suite through scripts/wine-session, which gives it an /etc/hosts";
         ASSERT_NE(resolved, nullptr) << "the host name '" << name << "' does not resolve (Winsock error "
-                                     << WSAGetLastError() << "), so Lumora cannot start: run the suite "
-                                     << "through scripts/wine-session, which gives it an /etc/hosts";
+                                     << WSAGetLastError() << "), so Lumora cannot start" << session;
         const char* expected = std::getenv("LUMORA_HOST_ADDRESS");
-        ASSERT_NE(expected, nullptr) << "no LUMORA_HOST_ADDRESS: run the suite through scripts/wine-session";
+        ASSERT_NE(expected, nullptr) << "no LUMORA_HOST_ADDRESS" << session;
         host.sin_family = AF_INET;
         host.sin_addr = *reinterpret_cast<const in_addr*>(resolved->h_addr_list[0]);
         // Traffic stays in the namespace. Bound to a loopback address (Debian's
         // 127.0.1.1 line), Lumora would judge the loopback adapter, and Wine
         // would send from 127.0.0.1 so that every report names another source.
         ASSERT_STREQ(inet_ntoa(host.sin_addr), expected)
-            << "the host name '" << name << "' resolves to another address than the namespace's own: run the "
-            << "suite through scripts/wine-session, which gives it an /etc/hosts";
+            << "the host name '" << name << "' resolves to another address than the namespace's own" << session;
         sender = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
         ASSERT_NE(sender, INVALID_SOCKET);
         ASSERT_EQ(bind(sender, reinterpret_cast<const sockaddr*>(&host), sizeof host), 0);
