@@ -22,13 +22,7 @@ tx=lumora-tx-$$ rx=lumora-rx-$$ rx_if=veth-rx lan=lumora-lan-$$ awake_target=lum
 work=$(mktemp -d)
 pid=""
 
-cleanup() {
-  # timeout passes SIGTERM on to lumora; SIGKILL would leave lumora behind.
-  if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  remove_namespaces
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_test EXIT
 
 fail() {
   echo "FAIL: $*"

@@ -18,12 +18,7 @@ tx=lumora-ctx-$$ rx=lumora-crx-$$
 work=$(mktemp -d)
 pid=""
 
-cleanup() {
-  if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
-  remove_namespaces
-  rm -rf "$work"
-}
-trap cleanup EXIT
+trap end_test EXIT
 
 fail() {
   echo "FAIL: $*"

@@ -25,6 +25,15 @@ wait_for() {
   done
 }
 
+# The EXIT trap of a test that runs one lumora (or container) at a time in
+# $pid: stopped with SIGTERM, which timeout passes on (SIGKILL would leave
+# lumora behind), its namespaces removed and its folder $work deleted.
+end_test() {
+  if [ -n "$pid" ]; then kill -TERM "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi
+  remove_namespaces
+  rm -rf "$work"
+}
+
 ends_up() { ip -n "$1" link show "$2" | grep -q LOWER_UP && ip -n "$3" link show "$4" | grep -q LOWER_UP; }
 
 # veth NS_A IF_A ADDRESS_A NS_B IF_B ADDRESS_B [MAC_A MAC_B]: a veth pair
