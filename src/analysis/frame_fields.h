@@ -45,6 +45,7 @@ inline constexpr int kEtherTypeArp = 0x0806;
 inline constexpr int kArpHardwareLengthOffset = 4;
 inline constexpr int kArpProtocolLengthOffset = 5;
 inline constexpr int kArpOperationOffset = 6;
+inline constexpr int kArpAddressesOffset = 8;  // the sender's hardware address, then its protocol address
 inline constexpr int kArpRequest = 1;
 
 inline constexpr unsigned char kIcmpv6 = 58;

@@ -16,10 +16,10 @@ constexpr int kFamilyIpv4 = 4;
 constexpr int kFamilyIpv6 = 6;
 constexpr int kIpv4Length = 4;
 
-// ARP for IPv4 over Ethernet (RFC 826).
-constexpr int kArpSenderMacOffset = 8;
-constexpr int kArpSenderOffset = 14;
-constexpr int kArpTargetOffset = 24;
+// ARP for IPv4 over Ethernet (RFC 826): sender MAC and address, target MAC and address.
+constexpr int kArpSenderMacOffset = kArpAddressesOffset;
+constexpr int kArpSenderOffset = kArpSenderMacOffset + kMacLength;
+constexpr int kArpTargetOffset = kArpSenderOffset + kIpv4Length + kMacLength;
 constexpr int kArpLength = 28;
 constexpr int kArpReply = 2;
 

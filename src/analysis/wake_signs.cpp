@@ -14,7 +14,6 @@ using namespace frame_fields;
 constexpr int kEtherTypeLldp = 0x88CC;        // the card's firmware speaks it, awake or not
 constexpr int kEtherTypeMacControl = 0x8808;  // 802.3 PAUSE: the card's hardware, not the system
 
-constexpr int kArpAddressesOffset = 8;  // the sender's MAC, then its IPv4 address
 constexpr int kIpv4AddressLength = 4;
 
 constexpr int kIpv4FragmentOffset = 6;
